@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 const char* dbg_info = nullptr;
@@ -62,8 +63,11 @@ void dbg_stop() {
         continue;
       case '@': {
         unsigned long long addr = strtoull(line + 1, nullptr, 16);
-        if (addr) {
-          Object* obj = reinterpret_cast<Object*>(static_cast<uintptr_t>(addr));
+        // Only a live collected Object is asked for its text: any other
+        // address (typed by hand) would crash the report.
+        void* p = reinterpret_cast<void*>(static_cast<uintptr_t>(addr));
+        Object* obj = gc_is_live_object(p) ? dynamic_cast<Object*>(static_cast<gc_object*>(p)) : nullptr;
+        if (obj) {
           dbg_print(obj->debug());
         } else {
           dbg_print(String());

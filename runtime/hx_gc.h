@@ -1,28 +1,51 @@
 // Incremental mark-and-sweep collector and the root of every collected object.
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <atomic>
+#include <type_traits>
 
 struct gc_object;
 struct gc_interface;
 class String;
 
-void* gc_object_alloc(int size);
+inline void* gc_object_alloc(int size);
 void gc_object_free(gc_object* p);
+// Mends the header of an object whose storage was zeroed between allocation
+// and construction (value-initialisation of a class without a user-provided
+// constructor zero-fills the whole object, header included).
+void gc_object_restore(gc_object* p);
 
-// Every collected object: vtable, list links and flags (size | mark state).
-struct gc_object {
+// The collector's header of every object: list links and flags (bits 3 and
+// up: size in bytes; bits 0-1: mark state). A plain struct so that the
+// collector can fill it in a block before the object's constructor runs.
+// (The empty constructor leaves the fields alone and lets derived classes
+// use the header's tail padding for their first small field.)
+struct gc_header {
   gc_object* succ;
   gc_object* pred;
   int flags;
+  gc_header() {}
+  constexpr gc_header(gc_object* s, gc_object* p, int f) : succ(s), pred(p), flags(f) {}
+};
+
+// Every collected object: vtable, then the header.
+struct gc_object : gc_header {
 
   // The header was filled by gc_object_alloc before construction; leave it.
-  gc_object() {}
+  // Bits 3 and up hold the size, which is never 0, so zero flags mean the
+  // header was wiped by zero-initialisation.
+  gc_object() {
+    if (flags == 0) gc_object_restore(this);
+  }
   struct permanent_tag {};
-  // Permanent objects (static empty arrays, list sentinels) are in no list
-  // and have mark state 3, which never equals gc_markbit.
-  explicit gc_object(permanent_tag) : succ(nullptr), pred(nullptr), flags(3) {}
+  // Permanent objects (static empty arrays) are in no list and have mark
+  // state 3, which never equals gc_markbit.
+  constexpr explicit gc_object(permanent_tag) : gc_header{nullptr, nullptr, 3} {}
+  // List sentinels: an empty circular list, set up at constant
+  // initialisation so that no static initialiser can find it unlinked.
+  struct sentinel_tag {};
+  constexpr gc_object(sentinel_tag, gc_object* self) : gc_header{self, self, 3} {}
   gc_object(const gc_object&) = delete;
   gc_object& operator=(const gc_object&) = delete;
   virtual ~gc_object() {}
@@ -68,8 +91,9 @@ enum { GC_TRIGGER = 8 * 1024 * 1024 };
 // owns the globals (the framework). It may be null.
 extern void (*gc_mark_roots)();
 
+// A block from the C allocator.
+void* gc_block_alloc(int size);
 void gc_ext_malloced(int bytes);
-void gc_mark_q(gc_object* p);
 void gc_mark(gc_object* p);
 void gc_mark();
 void gc_mark_queued(int budget);
@@ -81,8 +105,63 @@ void gc_collect_all();
 void gc_init1();
 void gc_init2();
 
+// The most recent allocation and its header (see gc_object_restore).
+extern gc_object* gc_last_alloc;
+extern gc_object* gc_last_pred;
+extern int gc_last_flags;
+
+// Allocates a collected object's block and links it, white, at the end of
+// the unmarked list; garbage of at least the same size is destroyed first.
+// Every block holds at least the header.
+inline void* gc_object_alloc(int size) {
+  size = (size + 7) & ~7;
+  if (size < static_cast<int>(sizeof(gc_object))) size = static_cast<int>(sizeof(gc_object));
+  gc_new_bytes += size;
+  if (gc_free_bytes > 0) gc_flush_free(size);
+
+  // The block holds no object yet: its header is written as a gc_header.
+  gc_object* p;
+  if (size < 64 && gc_cache[size >> 3]) {
+    p = gc_cache[size >> 3];
+    gc_cache[size >> 3] = static_cast<gc_header*>(p)->succ;
+  } else {
+    p = static_cast<gc_object*>(gc_block_alloc(size));
+  }
+  gc_header* h = static_cast<gc_header*>(p);
+  gc_object* last = gc_unmarked_list.pred;
+  h->flags = gc_markbit | size;
+  h->succ = &gc_unmarked_list;
+  h->pred = last;
+  static_cast<gc_header*>(last)->succ = p;
+  gc_unmarked_list.pred = p;
+  gc_last_alloc = p;
+  gc_last_pred = last;
+  gc_last_flags = h->flags;
+
+  gc_alloced_bytes += size;
+  if (gc_alloced_bytes > gc_max_alloced_bytes) gc_max_alloced_bytes = gc_alloced_bytes;
+  return p;
+}
+
 // Number of objects in a list (tests and diagnostics).
 int gc_list_count(const gc_object& list);
+// True when p is a live collected object (in the unmarked, queued or marked
+// list). Linear; for the debugger's object inspection.
+bool gc_is_live_object(const void* p);
+
+// Queue: a white object is flipped and moved to the queued list.
+inline void gc_mark_q(gc_object* p) {
+  if (p && (p->flags & 3) == gc_markbit) {
+    p->flags ^= 1;
+    p->succ->pred = p->pred;
+    p->pred->succ = p->succ;
+    gc_object* last = gc_queued_list.pred;
+    p->succ = &gc_queued_list;
+    p->pred = last;
+    last->succ = p;
+    gc_queued_list.pred = p;
+  }
+}
 
 inline void gc_mark_q(gc_interface* p) {
   if (p) gc_mark_q(dynamic_cast<gc_object*>(p));
@@ -91,12 +170,37 @@ inline void gc_mark(gc_interface* p) {
   if (p) gc_mark(dynamic_cast<gc_object*>(p));
 }
 
+// Any collected class or interface pointer. A class that is both an Object
+// and an interface is marked as the object it is.
+template <class T>
+inline void gc_mark_q(T* p) {
+  if constexpr (std::is_base_of<gc_object, T>::value) {
+    gc_mark_q(static_cast<gc_object*>(p));
+  } else {
+    static_assert(std::is_base_of<gc_interface, T>::value, "not a collected type");
+    gc_mark_q(static_cast<gc_interface*>(p));
+  }
+}
+template <class T>
+inline void gc_mark(T* p) {
+  if constexpr (std::is_base_of<gc_object, T>::value) {
+    gc_mark(static_cast<gc_object*>(p));
+  } else {
+    static_assert(std::is_base_of<gc_interface, T>::value, "not a collected type");
+    gc_mark(static_cast<gc_interface*>(p));
+  }
+}
+
 // Write barrier: every store of a reference into a collected object's
 // field or a module global goes through here.
 template <class T, class V>
 inline void gc_assign(T*& field, V* value) {
   gc_mark_q(value);
   field = value;
+}
+template <class T>
+inline void gc_assign(T*& field, std::nullptr_t) {
+  field = nullptr;
 }
 // Variant that marks at once instead of queueing.
 template <class T, class V>

@@ -7,6 +7,25 @@
 String::Rep String::nullRep = {1, 0};
 String _str_load_err;
 
+void* hx_cstring_alloc(const unsigned short* p, int n, int unit_size) {
+  if (n < 0) n = 0;
+  int* blk = static_cast<int*>(malloc(2 * sizeof(int) + static_cast<size_t>(n + 1) * unit_size));
+  blk[0] = 1;
+  blk[1] = n;
+  void* d = blk + 2;
+  for (int i = 0; i <= n; ++i) {
+    unsigned c = i < n ? p[i] : 0;
+    if (unit_size == 1) static_cast<unsigned char*>(d)[i] = static_cast<unsigned char>(c);
+    else if (unit_size == 2) static_cast<unsigned short*>(d)[i] = static_cast<unsigned short>(c);
+    else static_cast<unsigned*>(d)[i] = c;
+  }
+  return blk;
+}
+
+void hx_cstring_release(int* refs) {
+  if (--*refs == 0) free(refs);
+}
+
 void String::Rep::release() {
   if (--refs == 0 && this != &nullRep) free(this);
 }
@@ -24,6 +43,11 @@ String::Rep* String::Rep::alloc(int length) {
 
 String::String(const Char* p, int n) : rep(Rep::alloc(n)) {
   if (n > 0) memcpy(rep->data(), p, n * sizeof(Char));
+}
+
+String::String(const wchar_t* p, int n) : rep(Rep::alloc(n)) {
+  Char* d = rep->data();
+  for (int i = 0; i < n; ++i) d[i] = static_cast<Char>(p[i]);
 }
 
 String::String(const char* p, int n) : rep(Rep::alloc(n)) {

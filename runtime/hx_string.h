@@ -13,6 +13,15 @@ typedef unsigned short Char;
 class String;
 template <class T> class Array;
 
+// Counted blocks of String::CString: a block with refs 1 and the length,
+// then the n characters of p converted to units of unit_size bytes (1, 2
+// or 4; each keeps the character's low bits) and a 0 unit. Release frees
+// it at count 0. (Out of line: this keeps the compiler from reasoning about
+// the static empty string's storage and a shared block's lifetime at every
+// use.)
+void* hx_cstring_alloc(const unsigned short* p, int n, int unit_size);
+void hx_cstring_release(int* refs);
+
 // Error text of the last String::Load ("Invalid UTF-8" or empty).
 extern String _str_load_err;
 
@@ -51,9 +60,7 @@ class String {
       int refs;
       int length;
     };
-    void drop() {
-      if (--blk_->refs == 0) free(blk_);
-    }
+    void drop() { hx_cstring_release(&blk_->refs); }
     Blk* blk_;
   };
 
@@ -61,6 +68,8 @@ class String {
   String(const String& s) : rep(s.rep) { rep->retain(); }
   String(String&& s) noexcept : rep(s.rep) { s.rep = &nullRep; nullRep.retain(); }
   String(const Char* p, int n);
+  // n characters from p, each keeping its low 16 bits.
+  String(const wchar_t* p, int n);
   String(const char* p);
   String(const char* p, int n);
   String(Char ch, int n);
@@ -131,12 +140,8 @@ class String {
 
 template <class C>
 String::CString<C>::CString(const Char* p, int n) {
-  blk_ = static_cast<Blk*>(malloc(sizeof(Blk) + (n + 1) * sizeof(C)));
-  blk_->refs = 1;
-  blk_->length = n;
-  C* d = reinterpret_cast<C*>(blk_ + 1);
-  for (int i = 0; i < n; ++i) d[i] = static_cast<C>(p[i]);
-  d[n] = 0;
+  static_assert(sizeof(C) == 1 || sizeof(C) == 2 || sizeof(C) == 4, "unit size");
+  blk_ = static_cast<Blk*>(hx_cstring_alloc(p, n, sizeof(C)));
 }
 
 String operator+(const char* a, const String& b);
@@ -189,7 +194,7 @@ class Array {
     int length;
     T* data() { return reinterpret_cast<T*>(this + 1); }
     Rep() : length(0) {}
-    explicit Rep(gc_object::permanent_tag t) : gc_object(t), length(0) {}
+    constexpr explicit Rep(gc_object::permanent_tag t) : gc_object(t), length(0) {}
     explicit Rep(int n) : length(n) { hx_detail::elem_traits<T>::init(n, data()); }
     Rep(int n, const T* src, int m) : length(n) {
       hx_detail::elem_traits<T>::copy(m, data(), src);

@@ -10,6 +10,7 @@ unsigned char* LoadWAV(FILE* f, int* length, int* channels, int* format, int* he
 unsigned char* LoadOGG(FILE* f, int* length, int* channels, int* format, int* hertz);
 
 // Picks the decoder by the path's extension (".wav" / ".ogg", any case) and
-// decodes the already opened file; null for any other extension.
+// decodes the already opened file (the caller closes it); null for any
+// other extension. The caller reports the decoded bytes to the collector.
 unsigned char* hx_decode_audio_file(FILE* f, const String& path, int* length, int* channels,
                                     int* format, int* hertz);

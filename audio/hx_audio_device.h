@@ -1,0 +1,69 @@
+// The audio device: 33 OpenAL playback channels (0-31 effects, 32 music)
+// and the samples they play.
+#pragma once
+#include <vector>
+#include <AL/al.h>
+#include <AL/alc.h>
+#include "runtime/hx_runtime.h"
+
+class gxtkSample;
+
+// One playback channel, a plain record held inside the device.
+struct gxtkChannel {
+  ALuint m_source = 0;           // OpenAL source name, 0 while the channel has none
+  gxtkSample* m_sample = nullptr;  // the sample last started here (kept after it stops)
+  int m_flags = 0;               // flags of the last PlaySample (non-zero loops)
+  int m_state = 0;               // 0 idle, 1 playing, 2 paused
+
+  // The channel's source, created (or taken from an idle channel) when it
+  // has none; 0 when no source could be obtained.
+  ALuint AL_Source();
+};
+
+enum { HX_AUDIO_CHANNELS = 33, HX_AUDIO_MUSIC_CHANNEL = 32 };
+
+class gxtkAudio : public Object {
+ public:
+  static gxtkAudio* audio;
+
+  ALCdevice* m_device = nullptr;    // null when the default device could not be opened
+  ALCcontext* m_context = nullptr;  // null when no context could be made
+  gxtkChannel m_channels[HX_AUDIO_CHANNELS];
+
+  gxtkAudio();
+  void mark() override;
+
+  virtual int Suspend();
+  virtual int Resume();
+  virtual gxtkSample* LoadSample(String path);
+  virtual bool LoadSample__UNSAFE__(gxtkSample* sample, String path);
+  virtual int PlaySample(gxtkSample* sample, int channel, int flags);
+  virtual int StopChannel(int channel);
+  virtual int PauseChannel(int channel);
+  virtual int ResumeChannel(int channel);
+  virtual int ChannelState(int channel);
+  virtual int SetVolume(int channel, float volume);
+  virtual int SetPan(int channel, float pan);
+  virtual int SetRate(int channel, float rate);
+  virtual int PlayMusic(String path, int flags);
+  virtual int StopMusic();
+  virtual int PauseMusic();
+  virtual int ResumeMusic();
+  virtual int MusicState();
+  virtual int SetMusicVolume(float volume);
+};
+
+class gxtkSample : public Object {
+ public:
+  ALuint m_buffer = 0;  // OpenAL buffer name, 0 when none
+
+  gxtkSample();
+  explicit gxtkSample(unsigned int buffer);
+  ~gxtkSample() override;
+  void SetBuffer(unsigned int buffer);
+  virtual int Discard();
+};
+
+// Buffers of discarded samples waiting to be deleted, oldest first. They are
+// deleted at the next load or play once no source holds them.
+extern std::vector<unsigned int> hx_audio_discarded;

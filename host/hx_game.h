@@ -61,6 +61,8 @@ class HxGame {
   virtual bool Suspended() { return _suspended; }
   virtual int Millisecs() { return 0; }
   virtual void GetDate(Array<int> date);
+  // Replaces "./.quollstate" in one step (temporary file, sync, rename):
+  // 0 done, -1 cannot open, -2 write failed (the old state is kept).
   virtual int SaveState(String state);
   virtual String LoadState();
   virtual String LoadString(String path);
@@ -75,7 +77,11 @@ class HxGame {
   virtual HxDisplayMode* GetDesktopMode() { return nullptr; }
   virtual void SetSwapInterval(int interval) { (void)interval; }
   virtual String PathToFilePath(String path) { return path; }
+  // Opens the file a path names (after PathToFilePath); null when the path
+  // maps to nothing or the file cannot be opened.
   virtual FILE* OpenFile(String path, String mode);
+  // The whole file as a malloc'ed block (free() it); null and length left
+  // unchanged when the file cannot be opened.
   virtual unsigned char* LoadData(String path, int* length);
   // Pixels (width, height, channels per pixel); free() the block.
   virtual unsigned char* LoadImageData(String path, int* width, int* height, int* depth);

@@ -1,0 +1,141 @@
+// Files, virtual paths and the persisted state file.
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/hx_glfw_game.h"
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#undef LoadString  // windows.h maps it to LoadStringA/W
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+const char* const kStateFile = "./.quollstate";
+// The new state is written here first and renamed over the state file,
+// so that a failed save never destroys the previous one.
+const char* const kStateTemp = "./.quollstate.tmp";
+
+#ifdef _WIN32
+std::wstring Wide(const String& s) { return std::wstring(s.Data(), s.Data() + s.Length()); }
+#endif
+
+// Pushes the file's data to the disk; false on failure.
+bool SyncFile(FILE* f) {
+  if (fflush(f) != 0) return false;
+#ifdef _WIN32
+  return _commit(_fileno(f)) == 0;
+#else
+  return fsync(fileno(f)) == 0;
+#endif
+}
+
+// Puts src in the place of dst in one step; false on failure.
+bool ReplaceFile(const char* src, const char* dst) {
+#ifdef _WIN32
+  return MoveFileExA(src, dst, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+#else
+  if (rename(src, dst) != 0) return false;
+  // Make the rename itself durable; a failure here leaves either file
+  // complete, so it is not reported.
+  int dir = open(".", O_RDONLY);
+  if (dir >= 0) {
+    fsync(dir);
+    close(dir);
+  }
+  return true;
+#endif
+}
+
+}  // namespace
+
+String HxGlfwGame::PathToFilePath(String path) {
+  if (!path.StartsWith(String("quoll:"))) return path;
+  static const char* const kRoots[][2] = {
+      {"quoll://data/", "./data/"},
+      {"quoll://internal/", "./internal/"},
+      {"quoll://external/", "./external/"},
+  };
+  for (const auto& root : kRoots) {
+    String prefix(root[0]);
+    if (path.StartsWith(prefix)) return String(root[1]) + path.Slice(prefix.Length());
+  }
+  return String();
+}
+
+FILE* HxGame::OpenFile(String path, String mode) {
+  String file = PathToFilePath(path);
+  if (file.IsEmpty()) return nullptr;
+#ifdef _WIN32
+  return _wfopen(Wide(file).c_str(), Wide(mode).c_str());
+#else
+  return fopen(file.ToUtf8().c_str(), mode.ToUtf8().c_str());
+#endif
+}
+
+String HxGame::LoadString(String path) {
+  FILE* f = OpenFile(path, String("rb"));
+  if (!f) return String();
+  String text = String::Load(f);
+  fclose(f);
+  return text;
+}
+
+unsigned char* HxGame::LoadData(String path, int* length) {
+  FILE* f = OpenFile(path, String("rb"));
+  if (!f) return nullptr;
+  const size_t kChunk = 4096;
+  std::vector<std::unique_ptr<unsigned char[]>> chunks;
+  size_t total = 0;
+  for (;;) {
+    chunks.emplace_back(new unsigned char[kChunk]);
+    size_t n = fread(chunks.back().get(), 1, kChunk, f);
+    total += n;
+    if (n < kChunk) break;
+  }
+  fclose(f);
+  if (total > 0x7fffffff) return nullptr;  // beyond what length can report
+  // One byte more than needed, so that an empty file still gives a block.
+  unsigned char* data = static_cast<unsigned char*>(malloc(total + 1));
+  if (!data) return nullptr;
+  size_t at = 0;
+  for (auto& chunk : chunks) {
+    size_t n = total - at < kChunk ? total - at : kChunk;
+    memcpy(data + at, chunk.get(), n);
+    at += n;
+    chunk.reset();
+  }
+  *length = static_cast<int>(total);
+  gc_ext_malloced(static_cast<int>(total));
+  return data;
+}
+
+int HxGame::SaveState(String state) {
+  FILE* f = OpenFile(String(kStateTemp), String("wb"));
+  if (!f) return -1;
+  std::string bytes = hx_utf8_encode(state);
+  bool ok = bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  ok = SyncFile(f) && ok;
+  ok = fclose(f) == 0 && ok;
+  if (ok) ok = ReplaceFile(kStateTemp, kStateFile);
+  if (!ok) {
+    remove(kStateTemp);
+    return -2;
+  }
+  return 0;
+}
+
+String HxGame::LoadState() {
+  FILE* f = OpenFile(String(kStateFile), String("rb"));
+  if (!f) return String();
+  String text = String::Load(f);
+  fclose(f);
+  return text;
+}

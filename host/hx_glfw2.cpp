@@ -1,0 +1,367 @@
+// GLFW 2.7 behaviour on GLFW 3. What is mapped:
+// - one implicit window; OpenWindow/CloseWindow create and destroy it;
+// - key numbers: GLFW 3 keys are turned into GLFW 2.7 keys (printable keys
+//   are the same in both; the special keys are renumbered);
+// - key repeat: GLFW 3 repeats (action 2) arrive as presses while
+//   KEY_REPEAT is enabled and are dropped otherwise;
+// - the character callback gets (codepoint, PRESS);
+// - the close callback's result decides: 0 keeps the window open;
+// - window parameters OPENED, ACTIVE (focused and not iconified), ICONIFIED;
+// - the mouse-position callback is called once with the current position
+//   when it is installed, as 2.7 did;
+// - joysticks: odd axes negated (vertical up positive), hats appended to the
+//   buttons as four buttons each: left, up, right, down;
+// - a fullscreen window is given the input focus, as 2.7's took the keyboard;
+// - Sleep, desktop mode and video modes of the primary monitor.
+#include "host/hx_glfw2.h"
+
+#include <GLFW/glfw3.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <ctime>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace glfw2 {
+namespace {
+
+GLFWwindow* window = nullptr;
+bool keyRepeat = false;
+int refreshRate = 0;
+bool noResize = false;
+
+KeyFun keyFun = nullptr;
+CharFun charFun = nullptr;
+MouseButtonFun mouseButtonFun = nullptr;
+MousePosFun mousePosFun = nullptr;
+WindowCloseFun windowCloseFun = nullptr;
+
+void OnKey3(GLFWwindow*, int key, int, int action, int) {
+  if (action == GLFW_REPEAT) {
+    if (!keyRepeat) return;
+    action = GLFW_PRESS;
+  }
+  int k = KeyFrom3(key);
+  if (k != KEY_UNKNOWN && keyFun) keyFun(k, action == GLFW_PRESS ? PRESS : RELEASE);
+}
+
+void OnChar3(GLFWwindow*, unsigned int codepoint) {
+  if (charFun) charFun(static_cast<int>(codepoint), PRESS);
+}
+
+void OnMouseButton3(GLFWwindow*, int button, int action, int) {
+  if (mouseButtonFun) mouseButtonFun(button, action == GLFW_PRESS ? PRESS : RELEASE);
+}
+
+void OnCursorPos3(GLFWwindow*, double x, double y) {
+  if (mousePosFun) mousePosFun(static_cast<int>(x), static_cast<int>(y));
+}
+
+void OnClose3(GLFWwindow* w) {
+  // 2.7: no callback, or a non-zero result, lets the window close.
+  if (windowCloseFun && windowCloseFun() == 0) glfwSetWindowShouldClose(w, GLFW_FALSE);
+}
+
+// GLFW 3 -> 2.7 for the keys outside the printable range.
+struct KeyPair {
+  int key3, key2;
+};
+const KeyPair kSpecialKeys[] = {
+    {GLFW_KEY_ESCAPE, KEY_ESC},
+    {GLFW_KEY_ENTER, KEY_ENTER},
+    {GLFW_KEY_TAB, KEY_TAB},
+    {GLFW_KEY_BACKSPACE, KEY_BACKSPACE},
+    {GLFW_KEY_INSERT, KEY_INSERT},
+    {GLFW_KEY_DELETE, KEY_DEL},
+    {GLFW_KEY_RIGHT, KEY_RIGHT},
+    {GLFW_KEY_LEFT, KEY_LEFT},
+    {GLFW_KEY_DOWN, KEY_DOWN},
+    {GLFW_KEY_UP, KEY_UP},
+    {GLFW_KEY_PAGE_UP, KEY_PAGEUP},
+    {GLFW_KEY_PAGE_DOWN, KEY_PAGEDOWN},
+    {GLFW_KEY_HOME, KEY_HOME},
+    {GLFW_KEY_END, KEY_END},
+    {GLFW_KEY_CAPS_LOCK, KEY_CAPS_LOCK},
+    {GLFW_KEY_SCROLL_LOCK, KEY_SCROLL_LOCK},
+    {GLFW_KEY_NUM_LOCK, KEY_KP_NUM_LOCK},
+    {GLFW_KEY_PAUSE, KEY_PAUSE},
+    {GLFW_KEY_KP_DECIMAL, KEY_KP_DECIMAL},
+    {GLFW_KEY_KP_DIVIDE, KEY_KP_DIVIDE},
+    {GLFW_KEY_KP_MULTIPLY, KEY_KP_MULTIPLY},
+    {GLFW_KEY_KP_SUBTRACT, KEY_KP_SUBTRACT},
+    {GLFW_KEY_KP_ADD, KEY_KP_ADD},
+    {GLFW_KEY_KP_ENTER, KEY_KP_ENTER},
+    {GLFW_KEY_KP_EQUAL, KEY_KP_EQUAL},
+    {GLFW_KEY_LEFT_SHIFT, KEY_LSHIFT},
+    {GLFW_KEY_LEFT_CONTROL, KEY_LCTRL},
+    {GLFW_KEY_LEFT_ALT, KEY_LALT},
+    {GLFW_KEY_LEFT_SUPER, KEY_LSUPER},
+    {GLFW_KEY_RIGHT_SHIFT, KEY_RSHIFT},
+    {GLFW_KEY_RIGHT_CONTROL, KEY_RCTRL},
+    {GLFW_KEY_RIGHT_ALT, KEY_RALT},
+    {GLFW_KEY_RIGHT_SUPER, KEY_RSUPER},
+    {GLFW_KEY_MENU, KEY_MENU},
+};
+
+bool Printable3(int key) { return key >= GLFW_KEY_SPACE && key <= GLFW_KEY_GRAVE_ACCENT; }
+
+class Glfw3Joysticks : public JoystickSource {
+ public:
+  bool Present(int joy) override { return glfwJoystickPresent(GLFW_JOYSTICK_1 + joy) != 0; }
+  const float* Axes(int joy, int* count) override {
+    return glfwGetJoystickAxes(GLFW_JOYSTICK_1 + joy, count);
+  }
+  const unsigned char* Buttons(int joy, int* count) override {
+    return glfwGetJoystickButtons(GLFW_JOYSTICK_1 + joy, count);
+  }
+  const unsigned char* Hats(int joy, int* count) override {
+    return glfwGetJoystickHats(GLFW_JOYSTICK_1 + joy, count);
+  }
+};
+Glfw3Joysticks glfw3Joysticks;
+JoystickSource* joysticks = &glfw3Joysticks;
+
+bool ValidJoy(int joy) { return joy >= 0 && joy <= GLFW_JOYSTICK_LAST; }
+
+}  // namespace
+
+int KeyFrom3(int key3) {
+  if (Printable3(key3)) return key3;  // GLFW 3 has only keys that 2.7 also had here
+  if (key3 >= GLFW_KEY_F1 && key3 <= GLFW_KEY_F25) return KEY_F1 + (key3 - GLFW_KEY_F1);
+  if (key3 >= GLFW_KEY_KP_0 && key3 <= GLFW_KEY_KP_9) return KEY_KP_0 + (key3 - GLFW_KEY_KP_0);
+  for (const KeyPair& p : kSpecialKeys)
+    if (p.key3 == key3) return p.key2;
+  return KEY_UNKNOWN;
+}
+
+int KeyTo3(int key2) {
+  if (key2 < KEY_SPECIAL) {
+    if (!Printable3(key2)) return -1;
+    return KeyFrom3(key2) == key2 ? key2 : -1;
+  }
+  if (key2 >= KEY_F1 && key2 <= KEY_F25) return GLFW_KEY_F1 + (key2 - KEY_F1);
+  if (key2 >= KEY_KP_0 && key2 <= KEY_KP_9) return GLFW_KEY_KP_0 + (key2 - KEY_KP_0);
+  for (const KeyPair& p : kSpecialKeys)
+    if (p.key2 == key2) return p.key3;
+  return -1;
+}
+
+int Init() {
+  glfwInitHint(GLFW_JOYSTICK_HAT_BUTTONS, GLFW_FALSE);
+  return glfwInit() == GLFW_TRUE ? 1 : 0;
+}
+
+void Terminate() {
+  glfwTerminate();
+  window = nullptr;
+}
+
+int OpenWindow(int width, int height, int redbits, int greenbits, int bluebits, int alphabits,
+               int depthbits, int stencilbits, int mode) {
+  CloseWindow();
+  glfwDefaultWindowHints();
+  // 2.7 treats 0 bits as "don't care" for the colour channels.
+  glfwWindowHint(GLFW_RED_BITS, redbits > 0 ? redbits : GLFW_DONT_CARE);
+  glfwWindowHint(GLFW_GREEN_BITS, greenbits > 0 ? greenbits : GLFW_DONT_CARE);
+  glfwWindowHint(GLFW_BLUE_BITS, bluebits > 0 ? bluebits : GLFW_DONT_CARE);
+  glfwWindowHint(GLFW_ALPHA_BITS, alphabits);
+  glfwWindowHint(GLFW_DEPTH_BITS, depthbits);
+  glfwWindowHint(GLFW_STENCIL_BITS, stencilbits);
+  glfwWindowHint(GLFW_REFRESH_RATE, refreshRate > 0 ? refreshRate : GLFW_DONT_CARE);
+  glfwWindowHint(GLFW_RESIZABLE, noResize ? GLFW_FALSE : GLFW_TRUE);
+  // 2.7 hints last for one open only.
+  refreshRate = 0;
+  noResize = false;
+  GLFWmonitor* monitor = mode == FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
+  window = glfwCreateWindow(width, height, "GLFW Window", monitor, nullptr);
+  if (!window) return 0;
+  // 2.7 fullscreen windows took the keyboard; GLFW 3 leaves focusing a
+  // fullscreen window to the window manager, so ask for it here.
+  if (monitor) glfwFocusWindow(window);
+  glfwMakeContextCurrent(window);
+  glfwSetKeyCallback(window, OnKey3);
+  glfwSetCharCallback(window, OnChar3);
+  glfwSetMouseButtonCallback(window, OnMouseButton3);
+  glfwSetCursorPosCallback(window, OnCursorPos3);
+  glfwSetWindowCloseCallback(window, OnClose3);
+  return 1;
+}
+
+void CloseWindow() {
+  if (!window) return;
+  glfwDestroyWindow(window);
+  window = nullptr;
+}
+
+void OpenWindowHint(int target, int hint) {
+  if (target == REFRESH_RATE) refreshRate = hint;
+  if (target == WINDOW_NO_RESIZE) noResize = hint != 0;
+}
+
+void SetWindowTitle(const char* title) {
+  if (window) glfwSetWindowTitle(window, title);
+}
+
+void SetWindowPos(int x, int y) {
+  if (window) glfwSetWindowPos(window, x, y);
+}
+
+void GetWindowSize(int* width, int* height) {
+  int w = 0, h = 0;
+  if (window) glfwGetWindowSize(window, &w, &h);
+  if (width) *width = w;
+  if (height) *height = h;
+}
+
+int GetWindowParam(int param) {
+  if (!window) return 0;
+  switch (param) {
+    case OPENED:
+      return 1;
+    case ACTIVE:
+      return glfwGetWindowAttrib(window, GLFW_FOCUSED) && !glfwGetWindowAttrib(window, GLFW_ICONIFIED);
+    case ICONIFIED:
+      return glfwGetWindowAttrib(window, GLFW_ICONIFIED);
+  }
+  return 0;
+}
+
+void SwapBuffers() {
+  if (window) glfwSwapBuffers(window);
+}
+
+void SwapInterval(int interval) {
+  if (window) glfwSwapInterval(interval);
+}
+
+void PollEvents() { glfwPollEvents(); }
+
+void WaitEvents() { glfwWaitEvents(); }
+
+double GetTime() { return glfwGetTime(); }
+
+void Sleep(double seconds) {
+  if (!(seconds > 0)) return;
+#ifdef _WIN32
+  ::Sleep(static_cast<DWORD>(seconds * 1000.0 + 0.5));
+#else
+  struct timespec ts;
+  ts.tv_sec = static_cast<time_t>(seconds);
+  ts.tv_nsec = static_cast<long>((seconds - static_cast<double>(ts.tv_sec)) * 1e9);
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+#endif
+}
+
+void Enable(int token) {
+  if (token == KEY_REPEAT) keyRepeat = true;
+  if (token == MOUSE_CURSOR && window) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+  // AUTO_POLL_EVENTS: GLFW 3 never polls inside SwapBuffers; nothing to do.
+}
+
+void Disable(int token) {
+  if (token == KEY_REPEAT) keyRepeat = false;
+  if (token == MOUSE_CURSOR && window) glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_DISABLED);
+}
+
+int GetVideoModes(VidMode* list, int maxcount) {
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  if (!monitor || maxcount <= 0) return 0;
+  int count = 0;
+  const GLFWvidmode* modes = glfwGetVideoModes(monitor, &count);
+  if (!modes) return 0;
+  count = std::min(count, maxcount);
+  for (int i = 0; i < count; ++i)
+    list[i] = VidMode{modes[i].width, modes[i].height, modes[i].redBits, modes[i].blueBits,
+                      modes[i].greenBits};
+  return count;
+}
+
+void GetDesktopMode(VidMode* mode) {
+  *mode = VidMode{0, 0, 0, 0, 0};
+  GLFWmonitor* monitor = glfwGetPrimaryMonitor();
+  const GLFWvidmode* m = monitor ? glfwGetVideoMode(monitor) : nullptr;
+  if (m) *mode = VidMode{m->width, m->height, m->redBits, m->blueBits, m->greenBits};
+}
+
+int GetKey(int key) {
+  int k3 = KeyTo3(key);
+  if (!window || k3 < 0) return RELEASE;
+  return glfwGetKey(window, k3) == GLFW_PRESS ? PRESS : RELEASE;
+}
+
+void GetMousePos(int* x, int* y) {
+  double dx = 0, dy = 0;
+  if (window) glfwGetCursorPos(window, &dx, &dy);
+  *x = static_cast<int>(dx);
+  *y = static_cast<int>(dy);
+}
+
+void SetKeyCallback(KeyFun fn) { keyFun = fn; }
+void SetCharCallback(CharFun fn) { charFun = fn; }
+void SetMouseButtonCallback(MouseButtonFun fn) { mouseButtonFun = fn; }
+void SetWindowCloseCallback(WindowCloseFun fn) { windowCloseFun = fn; }
+
+void SetMousePosCallback(MousePosFun fn) {
+  mousePosFun = fn;
+  if (fn && window) {
+    int x, y;
+    GetMousePos(&x, &y);
+    fn(x, y);
+  }
+}
+
+void SetJoystickSource(JoystickSource* source) {
+  joysticks = source ? source : &glfw3Joysticks;
+}
+
+int GetJoystickParam(int joy, int param) {
+  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
+  int count = 0;
+  switch (param) {
+    case PRESENT:
+      return 1;
+    case AXES:
+      joysticks->Axes(joy, &count);
+      return count;
+    case BUTTONS: {
+      int hats = 0;
+      joysticks->Buttons(joy, &count);
+      joysticks->Hats(joy, &hats);
+      return count + 4 * hats;
+    }
+  }
+  return 0;
+}
+
+int GetJoystickPos(int joy, float* pos, int numaxes) {
+  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
+  int count = 0;
+  const float* axes = joysticks->Axes(joy, &count);
+  if (!axes) return 0;
+  count = std::min(count, numaxes);
+  for (int i = 0; i < count; ++i) pos[i] = (i & 1) ? -axes[i] : axes[i];
+  return count;
+}
+
+int GetJoystickButtons(int joy, unsigned char* buttons, int numbuttons) {
+  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
+  int count = 0, hatCount = 0;
+  const unsigned char* pad = joysticks->Buttons(joy, &count);
+  const unsigned char* hats = joysticks->Hats(joy, &hatCount);
+  if (!pad) count = 0;
+  if (!hats) hatCount = 0;
+  int n = 0;
+  for (int i = 0; i < count && n < numbuttons; ++i)
+    buttons[n++] = pad[i] == GLFW_PRESS ? PRESS : RELEASE;
+  static const int kHatOrder[4] = {GLFW_HAT_LEFT, GLFW_HAT_UP, GLFW_HAT_RIGHT, GLFW_HAT_DOWN};
+  for (int h = 0; h < hatCount; ++h)
+    for (int bit : kHatOrder)
+      if (n < numbuttons) buttons[n++] = (hats[h] & bit) ? PRESS : RELEASE;
+  return n;
+}
+
+}  // namespace glfw2

@@ -1,0 +1,164 @@
+// A small GLFW 2.7-style interface implemented on top of GLFW 3.
+//
+// The host was written against the GLFW 2.7 model: one implicit window,
+// 2.7 key numbers, a window-close callback that may veto the close, window
+// parameters for opened/active/iconified, joysticks polled by index, and
+// plain-function callbacks without a window argument. This header gives
+// exactly that behaviour; only host/hx_glfw2.cpp includes GLFW 3 itself,
+// so the 2.7 constants below never clash with GLFW 3's.
+#pragma once
+
+namespace glfw2 {
+
+// ---- constants, with their GLFW 2.7 values ----
+enum {
+  RELEASE = 0,
+  PRESS = 1,
+
+  // Keys: printable keys are their upper-case character code (32-126).
+  KEY_UNKNOWN = -1,
+  KEY_SPACE = 32,
+  KEY_SPECIAL = 256,
+  KEY_ESC = 257,
+  KEY_F1 = 258,  // F1..F25 = 258..282
+  KEY_F12 = 269,
+  KEY_F25 = 282,
+  KEY_UP = 283,
+  KEY_DOWN = 284,
+  KEY_LEFT = 285,
+  KEY_RIGHT = 286,
+  KEY_LSHIFT = 287,
+  KEY_RSHIFT = 288,
+  KEY_LCTRL = 289,
+  KEY_RCTRL = 290,
+  KEY_LALT = 291,
+  KEY_RALT = 292,
+  KEY_TAB = 293,
+  KEY_ENTER = 294,
+  KEY_BACKSPACE = 295,
+  KEY_INSERT = 296,
+  KEY_DEL = 297,
+  KEY_PAGEUP = 298,
+  KEY_PAGEDOWN = 299,
+  KEY_HOME = 300,
+  KEY_END = 301,
+  KEY_KP_0 = 302,  // KP_0..KP_9 = 302..311
+  KEY_KP_9 = 311,
+  KEY_KP_DIVIDE = 312,
+  KEY_KP_MULTIPLY = 313,
+  KEY_KP_SUBTRACT = 314,
+  KEY_KP_ADD = 315,
+  KEY_KP_DECIMAL = 316,
+  KEY_KP_EQUAL = 317,
+  KEY_KP_ENTER = 318,
+  KEY_KP_NUM_LOCK = 319,
+  KEY_CAPS_LOCK = 320,
+  KEY_SCROLL_LOCK = 321,
+  KEY_PAUSE = 322,
+  KEY_LSUPER = 323,
+  KEY_RSUPER = 324,
+  KEY_MENU = 325,
+  KEY_LAST = KEY_MENU,
+
+  MOUSE_BUTTON_LEFT = 0,
+  MOUSE_BUTTON_RIGHT = 1,
+  MOUSE_BUTTON_MIDDLE = 2,
+
+  // Window modes for OpenWindow.
+  WINDOW = 0x10001,
+  FULLSCREEN = 0x10002,
+
+  // GetWindowParam
+  OPENED = 0x20001,
+  ACTIVE = 0x20002,
+  ICONIFIED = 0x20003,
+
+  // OpenWindowHint
+  REFRESH_RATE = 0x2000B,
+  WINDOW_NO_RESIZE = 0x20012,
+
+  // Enable / Disable
+  MOUSE_CURSOR = 0x30001,
+  KEY_REPEAT = 0x30005,
+  AUTO_POLL_EVENTS = 0x30006,
+
+  // GetJoystickParam
+  PRESENT = 0x50001,
+  AXES = 0x50002,
+  BUTTONS = 0x50003,
+};
+
+struct VidMode {
+  int Width, Height;
+  int RedBits, BlueBits, GreenBits;
+};
+
+typedef void (*KeyFun)(int key, int action);
+typedef void (*CharFun)(int character, int action);
+typedef void (*MouseButtonFun)(int button, int action);
+typedef void (*MousePosFun)(int x, int y);
+typedef int (*WindowCloseFun)();  // return 0 to keep the window open
+
+// ---- context, window, timing ----
+// Also switches GLFW 3's hat buttons off: hats are appended by this layer.
+int Init();
+void Terminate();
+// Opens the one window (colour bits, then alpha, depth, stencil; mode
+// WINDOW or FULLSCREEN) and makes its context current; 1 on success.
+int OpenWindow(int width, int height, int redbits, int greenbits, int bluebits, int alphabits,
+               int depthbits, int stencilbits, int mode);
+void CloseWindow();  // harmless without a window
+void OpenWindowHint(int target, int hint);
+void SetWindowTitle(const char* title);
+void SetWindowPos(int x, int y);
+void GetWindowSize(int* width, int* height);
+int GetWindowParam(int param);
+void SwapBuffers();
+void SwapInterval(int interval);
+void PollEvents();
+void WaitEvents();
+double GetTime();
+void Sleep(double seconds);
+void Enable(int token);
+void Disable(int token);
+int GetVideoModes(VidMode* list, int maxcount);
+void GetDesktopMode(VidMode* mode);
+
+// ---- input ----
+int GetKey(int key);  // 2.7 key number; PRESS or RELEASE
+void GetMousePos(int* x, int* y);
+void SetKeyCallback(KeyFun fn);
+void SetCharCallback(CharFun fn);
+void SetMouseButtonCallback(MouseButtonFun fn);
+void SetMousePosCallback(MousePosFun fn);
+void SetWindowCloseCallback(WindowCloseFun fn);
+
+// GLFW 3 key number -> GLFW 2.7 key number (KEY_UNKNOWN when 2.7 has none),
+// and back (-1 when GLFW 3 has none).
+int KeyFrom3(int key3);
+int KeyTo3(int key2);
+
+// ---- joysticks ----
+// Raw pad state as GLFW 3 reports it (axes with vertical down positive,
+// buttons without hats, hats as GLFW 3 bit masks: up 1, right 2, down 4,
+// left 8). The default source reads GLFW 3; tests install their own.
+class JoystickSource {
+ public:
+  virtual ~JoystickSource() {}
+  virtual bool Present(int joy) = 0;
+  virtual const float* Axes(int joy, int* count) = 0;
+  virtual const unsigned char* Buttons(int joy, int* count) = 0;
+  virtual const unsigned char* Hats(int joy, int* count) = 0;
+};
+// Null puts the GLFW 3 source back.
+void SetJoystickSource(JoystickSource* source);
+
+int GetJoystickParam(int joy, int param);
+// Fills up to numaxes axes with the 2.7 sign convention (odd axes, the
+// vertical ones, negated so that up is positive); returns how many.
+int GetJoystickPos(int joy, float* pos, int numaxes);
+// Fills up to numbuttons PRESS/RELEASE bytes: the pad's buttons, then four
+// per hat in the order left, up, right, down; returns how many.
+int GetJoystickButtons(int joy, unsigned char* buttons, int numbuttons);
+
+}  // namespace glfw2

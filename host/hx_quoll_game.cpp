@@ -1,0 +1,32 @@
+// Process start-up and shut-down. Kept apart from the rest of the host so
+// that only programs that call Main need hxInit and hxMain.
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+
+#include "host/hx_glfw_game.h"
+
+int HxQuollGame::Main(int argc_, const char** argv_) {
+  if (!glfw2::Init()) {
+    puts("glfwInit failed");
+    fflush(stdout);
+    exit(-1);
+  }
+  HxQuollGame* game = new HxQuollGame;
+  try {
+    argc = argc_;
+    argv = argv_;
+    hx_install_signal_handlers();
+    if (!setlocale(LC_CTYPE, "en_US.UTF-8")) setlocale(LC_CTYPE, "");
+    gc_init1();
+    hxInit();
+    gc_init2();
+    hxMain();
+  } catch (ThrowableObject* exception) {
+    glfw2::Terminate();
+    game->Die(exception);
+  }
+  if (game->Delegate()) game->Run();
+  glfw2::Terminate();
+  return 0;
+}

@@ -1,0 +1,10 @@
+// Test entry: the collector's lists must exist before any object is made.
+#include <gtest/gtest.h>
+
+#include "runtime/hx_runtime.h"
+
+int main(int argc, char** argv) {
+  gc_init1();
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

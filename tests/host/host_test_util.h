@@ -1,0 +1,84 @@
+// Helpers shared by the host tests.
+#pragma once
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "host/hx_glfw_game.h"
+
+// Runs fn in a child process with its standard output captured; gives the
+// exit status (or 1000 + signal) and the output.
+struct ChildResult {
+  int status;
+  std::string out;
+};
+inline ChildResult RunInChild(const std::function<void()>& fn) {
+  int p[2];
+  if (pipe(p) != 0) return {-1, ""};
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(p[0]);
+    dup2(p[1], 1);
+    fn();
+    fflush(nullptr);
+    _exit(0);
+  }
+  close(p[1]);
+  std::string out;
+  char buf[512];
+  ssize_t n;
+  while ((n = read(p[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+  close(p[0]);
+  int st = 0;
+  waitpid(pid, &st, 0);
+  return {WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st), out};
+}
+
+// A delegate that records what reaches it.
+class RecordingDelegate : public HxGameDelegate {
+ public:
+  std::vector<std::string> calls;
+  bool throwOnUpdate = false;
+  void StartGame() override { calls.push_back("start"); }
+  void SuspendGame() override { calls.push_back("suspend"); }
+  void ResumeGame() override { calls.push_back("resume"); }
+  void UpdateGame() override {
+    calls.push_back("update");
+    if (throwOnUpdate) throw new ThrowableObject;
+  }
+  void RenderGame() override { calls.push_back("render"); }
+  void KeyEvent(int event, int data) override {
+    calls.push_back("key " + std::to_string(event) + " " + std::to_string(data));
+  }
+  void MouseEvent(int event, int data, float x, float y) override {
+    calls.push_back("mouse " + std::to_string(event) + " " + std::to_string(data) + " " +
+                    std::to_string(static_cast<int>(x)) + " " +
+                    std::to_string(static_cast<int>(y)));
+  }
+  void TouchEvent(int event, int data, float, float) override {
+    calls.push_back("touch " + std::to_string(event) + " " + std::to_string(data));
+  }
+  void MotionEvent(int event, int, float, float, float) override {
+    calls.push_back("motion " + std::to_string(event));
+  }
+  void DiscardGraphics() override { calls.push_back("discard"); }
+};
+
+// The desktop host with its schedule exposed and collector steps counted.
+class TestGlfwGame : public HxGlfwGame {
+ public:
+  int collects = 0;
+  void gc_collect() override {
+    ++collects;
+    HxGlfwGame::gc_collect();
+  }
+  double& nextUpdate() { return _nextUpdate; }
+  double& updatePeriod() { return _updatePeriod; }
+  int& updateRate() { return _updateRate; }
+};

@@ -6,21 +6,6 @@
 
 namespace {
 
-// Virtual button indices.
-enum {
-  VK_UP = 0,
-  VK_LEFT = 3,
-  VK_RIGHT = 5,
-  VK_DOWN = 8,
-  VK_A1 = 10,
-  VK_A2 = 11,
-  VK_A3 = 12,
-  VK_A4 = 13,
-  VK_SL = 14,
-  VK_SR = 15,
-  VK_BACK = 99,
-};
-
 // Pad buttons that stand for the directions.
 enum { PAD_LEFT = 8, PAD_UP = 9, PAD_RIGHT = 10, PAD_DOWN = 11 };
 

@@ -12,23 +12,6 @@
 
 namespace {
 
-// Virtual controls.
-enum {
-  VK_UP = 0,
-  VK_LEFT = 3,
-  VK_RIGHT = 5,
-  VK_DOWN = 8,
-  VK_A1 = 10,
-  VK_A2 = 11,
-  VK_A3 = 12,
-  VK_A4 = 13,
-  VK_SL = 14,
-  VK_SR = 15,
-  VK_X1 = 16,
-  VK_X2 = 17,
-  VK_BACK = 99,
-};
-
 // Image slots.
 enum { IMG_BADGES = 80, IMG_PICTURE = 91, IMG_LOGO = 93, IMG_MENU_ICONS = 95, IMG_ROUND = 97, IMG_TITLE_B = 98,
        IMG_TITLE_A = 99 };

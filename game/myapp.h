@@ -36,6 +36,23 @@ const float ZELK_KIND_OVAL = -3716.0f;
 const int ZELK_CMD_SIZE = 15;
 const int ZELK_DRAW_FLOATS = 37500;
 
+// Virtual button indices, as read by p_PlayKey / p_AnyPortHit.
+enum {
+  VK_UP = 0,
+  VK_LEFT = 3,
+  VK_RIGHT = 5,
+  VK_DOWN = 8,
+  VK_A1 = 10,
+  VK_A2 = 11,
+  VK_A3 = 12,
+  VK_A4 = 13,
+  VK_SL = 14,
+  VK_SR = 15,
+  VK_X1 = 16,
+  VK_X2 = 17,
+  VK_BACK = 99,
+};
+
 class c_MyApp : public c_App {
  public:
   // ---- shell and screen ----
@@ -186,6 +203,8 @@ class c_MyApp : public c_App {
   int p_OnCreate() override;
   int p_OnSuspend() override;
   int p_OnResume() override;
+  // The pause state both focus changes leave behind.
+  int p_PauseForFocusChange();
   int p_OnUpdate() override;
   int p_OnRender() override;  // draw.cpp
   int p_iCade(int on);

@@ -389,8 +389,9 @@ int c_MyApp::p_DispatchMode() {
   return 0;
 }
 
-int c_MyApp::p_OnSuspend() {
-  p_iCade(0);
+// Going away or coming back, a game in play (mode 10 and up) is paused with
+// the pause panel already in place; any other screen is left unpaused.
+int c_MyApp::p_PauseForFocusChange() {
   if (m_gameMode < 10) {
     m_paused = 0;
     m_pauseSel = 0;
@@ -400,21 +401,19 @@ int c_MyApp::p_OnSuspend() {
     m_pauseSel = 1;
     m_pauseY = TruncToInt(hx_Zelk_jscrh * 0.5f);
   }
+  return 0;
+}
+
+int c_MyApp::p_OnSuspend() {
+  p_iCade(0);
+  p_PauseForFocusChange();
   hx_app_SetUpdateRate(5);
   p_Save();
   return 0;
 }
 
 int c_MyApp::p_OnResume() {
-  if (m_gameMode < 10) {
-    m_paused = 0;
-    m_pauseSel = 0;
-    m_pauseY = 0;
-  } else {
-    m_paused = 1;
-    m_pauseSel = 1;
-    m_pauseY = TruncToInt(hx_Zelk_jscrh * 0.5f);
-  }
+  p_PauseForFocusChange();
   hx_app_SetUpdateRate(60);
   p_iCade(0);
   return 0;

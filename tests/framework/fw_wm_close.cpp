@@ -1,8 +1,9 @@
 // Sends a window-manager close request (WM_PROTOCOLS / WM_DELETE_WINDOW)
 // to the window given by id, as a window manager's close button does.
-#include <X11/Xlib.h>
 #include <cstdio>
 #include <cstdlib>
+
+#include "tests/common/x11_close.h"
 
 int main(int argc, char** argv) {
   if (argc < 2) {
@@ -14,16 +15,7 @@ int main(int argc, char** argv) {
     fprintf(stderr, "cannot open display\n");
     return 2;
   }
-  Window win = static_cast<Window>(strtoul(argv[1], nullptr, 0));
-  XEvent ev = {};
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = win;
-  ev.xclient.message_type = XInternAtom(dpy, "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy, "WM_DELETE_WINDOW", False));
-  ev.xclient.data.l[1] = CurrentTime;
-  XSendEvent(dpy, win, False, NoEventMask, &ev);
-  XSync(dpy, False);
+  SendWmDeleteWindow(dpy, static_cast<Window>(strtoul(argv[1], nullptr, 0)));
   XCloseDisplay(dpy);
   return 0;
 }

@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/common/x11_close.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -209,16 +211,7 @@ TEST_F(HostE2E, CloseRequestBecomesCloseKeyAndWindowStays) {
   Child app(Env{{"DISPLAY", XServer::display.c_str()}});
   Window w = Launch(app);
   ASSERT_NE(w, 0u);
-  XEvent ev;
-  memset(&ev, 0, sizeof ev);
-  ev.xclient.type = ClientMessage;
-  ev.xclient.window = w;
-  ev.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
-  ev.xclient.format = 32;
-  ev.xclient.data.l[0] = static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
-  ev.xclient.data.l[1] = CurrentTime;
-  XSendEvent(dpy_, w, False, NoEventMask, &ev);
-  XFlush(dpy_);
+  SendWmDeleteWindow(dpy_, w);
   ASSERT_TRUE(app.WaitFor("key 1 432")) << app.Output();
   ASSERT_TRUE(app.WaitFor("key 2 432")) << app.Output();
   // The loop goes on and the window is still there.

@@ -121,7 +121,20 @@ class Game {
       execl(ZELK_EXE, ZELK_EXE, static_cast<char*>(nullptr));
       _exit(91);
     }
-    return FindWindow(ms);
+    if (FindWindow(ms)) return true;
+    // Say why, so that a failure in CI can be understood from its log.
+    int status = 0;
+    bool running = waitpid(pid, &status, WNOHANG) == 0;
+    ADD_FAILURE() << "no game window after " << ms << " ms; process "
+                  << (running ? std::string("still running")
+                              : "ended with " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1))
+                  << "\noutput:\n" << Out() << "\nwindows:\n"
+                  << Sh("xwininfo -root -tree 2>&1 | head -20")
+                  << (running ? "\nstack:\n" + Sh("gdb -p " + std::to_string(pid) +
+                                                    " -batch -ex 'thread apply all bt' 2>/dev/null | grep -E '^#' | head -30")
+                              : std::string());
+    if (!running) pid = -1;
+    return false;
   }
   // The game's window, waiting up to ms for it; the fullscreen one carries
   // no title of its own.

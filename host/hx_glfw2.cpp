@@ -18,6 +18,7 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <ctime>
 
@@ -149,7 +150,15 @@ int KeyTo3(int key2) {
   return -1;
 }
 
+// GLFW 3 says why a call failed; 2.7 only returned false. Keep the reason
+// on standard error, where it helps without changing the game's own output.
+static void OnGlfwError(int code, const char* description) {
+  fprintf(stderr, "GLFW error 0x%x: %s\n", code, description ? description : "");
+  fflush(stderr);
+}
+
 int Init() {
+  glfwSetErrorCallback(OnGlfwError);
   glfwInitHint(GLFW_JOYSTICK_HAT_BUTTONS, GLFW_FALSE);
   return glfwInit() == GLFW_TRUE ? 1 : 0;
 }

@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 
 jobs=$(nproc)
-screen="-screen 0 1280x1024x24"
+# -noreset: without it the server resets whenever its last client leaves,
+# and a game started at that moment cannot connect.
+screen="-screen 0 1280x1024x24 -noreset"
 
 # Unit and device tests run in parallel; the end-to-end tests (label e2e)
 # drive real windows with X input and focus, so they run one at a time with

@@ -120,7 +120,7 @@ class XServer : public ::testing::Environment {
       close(p[0]);
       std::string fd = std::to_string(p[1]);
       execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
-             "-nolisten", "tcp", static_cast<char*>(nullptr));
+             "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
       _exit(127);
     }
     close(p[1]);

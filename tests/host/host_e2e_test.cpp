@@ -271,7 +271,13 @@ TEST_F(HostE2E, KeysAndFullscreenSwitchReleasingHeldKeys) {
   int keyUps = 0;
   for (auto& l : app.lines) keyUps += l == "key 2 70";
   EXPECT_EQ(keyUps, 1) << app.Output();
-  EXPECT_EQ(FindWindow(dpy_, "Zelk"), 0u);  // a fullscreen window has no title
+  // The fullscreen window keeps the game's name for task switchers.
+  Window full = FindWindow(dpy_, "Zelk");
+  ASSERT_NE(full, 0u);
+  XWindowAttributes attrs;
+  ASSERT_NE(XGetWindowAttributes(dpy_, full, &attrs), 0);
+  EXPECT_EQ(attrs.width, 1024);
+  EXPECT_EQ(attrs.height, 768);
 }
 
 TEST_F(HostE2E, UpdatesNeverRunAheadOfTheRate) {

@@ -324,22 +324,24 @@ int c_MyApp::p_BackKeyLatch() {
   return 0;
 }
 
-int c_MyApp::p_CreditsSlideStep() {
-  if (m_creditsOpen == 0) {
-    if (m_creditsSlide > 0) m_creditsSlide -= 1;
-  } else if (m_creditsOpen == 1) {
-    if (m_creditsSlide < 30) m_creditsSlide += 1;
+// An overlay slides in (0 → 30) one step per update while it is requested
+// (1) and back out while it is not (0); other request values hold it still.
+static void SlideOverlay(int& slide, int open) {
+  if (open == 0) {
+    if (slide > 0) slide -= 1;
+  } else if (open == 1) {
+    if (slide < 30) slide += 1;
   }
+}
+
+int c_MyApp::p_CreditsSlideStep() {
+  SlideOverlay(m_creditsSlide, m_creditsOpen);
   return 0;
 }
 
 int c_MyApp::p_OptionsStep() {
   if (m_optionsOpen == 1 || m_optionsSlide > 0) p_OptionBox();
-  if (m_optionsOpen == 0) {
-    if (m_optionsSlide > 0) m_optionsSlide -= 1;
-  } else if (m_optionsOpen == 1) {
-    if (m_optionsSlide < 30) m_optionsSlide += 1;
-  }
+  SlideOverlay(m_optionsSlide, m_optionsOpen);
   return 0;
 }
 

@@ -462,8 +462,9 @@ int c_MyApp::p_OptionBox() {
     if (closed) continue;
     bool use = false;
     if (touched != 0) {
-      if (m_optCursor != line && m_optTouchLatch == 0) m_optCursor = line;
-      if (m_optCursor == line) use = true;
+      // The cursor follows the finger; using the line waits for the latches.
+      m_optCursor = line;
+      use = true;
     }
     if (under && keyUse) use = true;
     if (!use || m_optKeyLatch != 0 || m_optTouchLatch != 0) continue;

@@ -192,6 +192,33 @@ TEST_F(CompleteMenus, AHeldKeyUsesAnOptionOnce) {
   EXPECT_EQ(hx_Zelk_iCadeControls, 0);
 }
 
+// A finger that is still down after using a line moves the cursor to the
+// line it slides onto, but using that line waits for a new touch.
+TEST_F(CompleteMenus, TouchMovesTheCursorWhileLatchedButUsesOnlyAfterRelease) {
+  OpenOptions();
+  const float x = 320, sound = 140, iCade = 180;  // line bands start at y = 128 and 168
+  MouseDown(x, sound);
+  Update();
+  EXPECT_EQ(app->m_optCursor, 1);
+  EXPECT_EQ(app->m_options[5], 1);  // sound used once
+  EXPECT_EQ(app->m_optTouchLatch, 1);
+  MouseMove(x, iCade);
+  Run(3);
+  EXPECT_EQ(app->m_optCursor, 2) << "the cursor follows the finger";
+  EXPECT_EQ(hx_Zelk_iCadeControls, 0) << "but the line is not used while latched";
+  EXPECT_EQ(app->m_options[5], 1);
+  MouseUp();
+  Update();
+  EXPECT_EQ(app->m_optTouchLatch, 0);
+  MouseDown(x, iCade);
+  Update();
+  EXPECT_EQ(app->m_optCursor, 2);
+  EXPECT_EQ(hx_Zelk_iCadeControls, 1);
+  MouseUp();
+  Update();
+  app->p_iCade(0);
+}
+
 TEST_F(CompleteMenus, ScreenLineNamesTheModeItSwitchesTo) {
   OpenOptions();
   app->m_fullscreen = 0;

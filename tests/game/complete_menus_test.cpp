@@ -316,6 +316,32 @@ TEST_F(CompleteMenus, PauseResumeAndQuitEndThroughTheGameOverPanel) {
   EXPECT_EQ(app->m_gameOverTimer, 0);
 }
 
+// Losing the focus pauses with Resume highlighted, whatever an earlier
+// pause left highlighted, so the confirm key of a returning player (the
+// flap key) does not quit the game.
+TEST_F(CompleteMenus, FocusLossPauseHighlightsResume) {
+  StartGame(1);
+  Run(5);
+  Press(KEY_ESCAPE);
+  Run(12);
+  Press(KEY_LEFT);
+  ASSERT_EQ(app->m_pauseTimer, -1);  // Quit highlighted
+  Press(KEY_ESCAPE);                 // back resumes
+  Run(20);
+  ASSERT_EQ(app->m_paused, 0);
+
+  app->p_OnSuspend();  // no updates run while the window is in the background
+  app->p_OnResume();
+  Run(12);
+  ASSERT_EQ(app->m_paused, 1);
+  EXPECT_EQ(app->m_pauseTimer, 0);
+  Press(KEY_Z);  // flap confirms
+  Run(20);
+  EXPECT_EQ(app->m_paused, 0);
+  EXPECT_EQ(app->m_gameOver, 0);
+  EXPECT_EQ(app->m_gameMode, 10);
+}
+
 TEST_F(CompleteMenus, TheAnnouncedPlaceIsWhereTheScoreIsStored) {
   for (int k = 0; k < 10; ++k) app->m_scores[k] = 100 - 10 * k;
   struct Case {

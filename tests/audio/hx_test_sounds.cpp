@@ -90,11 +90,6 @@ Bytes OggSine(int channels, int rate, double hz, double seconds, size_t commentB
   }
   vorbis_comment vc;
   vorbis_comment_init(&vc);
-  if (commentBytes > 0) {
-    const std::string tag = "METADATA_BLOCK_PICTURE=";
-    std::string comment = tag + std::string(commentBytes > tag.size() ? commentBytes - tag.size() : 0, 'Q');
-    vorbis_comment_add(&vc, comment.c_str());
-  }
   vorbis_dsp_state vd;
   vorbis_analysis_init(&vd, &vi);
   vorbis_block vb;
@@ -104,6 +99,27 @@ Bytes OggSine(int channels, int rate, double hz, double seconds, size_t commentB
   ogg_packet header, comm, code;
   vorbis_analysis_headerout(&vd, &vc, &header, &comm, &code);
   ogg_stream_packetin(&os, &header);
+  // A large comment is written here rather than by libvorbis, whose packet
+  // writer grows its buffer 256 bytes at a time (quadratic in the size).
+  Bytes comment;
+  if (commentBytes > 0 && comm.bytes >= 11) {
+    // Type, "vorbis" and the vendor text of the encoder's own packet, then
+    // one comment and the framing bit.
+    const size_t vendor = 11 + (comm.packet[7] | comm.packet[8] << 8 | comm.packet[9] << 16 |
+                                static_cast<size_t>(comm.packet[10]) << 24);
+    if (vendor + 5 <= static_cast<size_t>(comm.bytes)) {
+      const std::string tag = "METADATA_BLOCK_PICTURE=";
+      const size_t n = commentBytes > tag.size() ? commentBytes : tag.size();
+      comment.assign(comm.packet, comm.packet + vendor);
+      for (uint32_t v : {1u, static_cast<uint32_t>(n)})
+        for (int i = 0; i < 4; ++i) comment.push_back(static_cast<unsigned char>(v >> (8 * i)));
+      comment.insert(comment.end(), tag.begin(), tag.end());
+      comment.insert(comment.end(), n - tag.size(), 'Q');
+      comment.push_back(1);
+      comm.packet = comment.data();
+      comm.bytes = static_cast<long>(comment.size());
+    }
+  }
   ogg_stream_packetin(&os, &comm);
   ogg_stream_packetin(&os, &code);
   ogg_page og;

@@ -10,8 +10,6 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
 
-extern "C" int hx_vorbis_reached_last_page(stb_vorbis* v);
-
 namespace {
 
 // Four bytes as a little-endian 32-bit value, or -1 when they cannot be read.
@@ -151,6 +149,9 @@ unsigned char* LoadWAV(FILE* f, int* length, int* channels, int* format, int* he
 
 namespace {
 
+// The largest block of working memory the Vorbis decoder is given.
+const int kMaxArena = 16 * 1024 * 1024;
+
 // Reads one Ogg page header at the file position: its flags and segment
 // table. False when the file does not hold a whole header there.
 bool ReadOggPage(FILE* f, int* flags, unsigned char (&segments)[255], int* count) {
@@ -171,7 +172,9 @@ bool CommentHeaderIsSound(FILE* f) {
   if (start < 0) return false;
   bool ok = false;
   std::vector<unsigned char> packet;
-  const size_t kMaxPacket = 8 * 1024 * 1024;
+  // The comment texts live in the decoder's memory, so no bigger packet
+  // can be opened.
+  const size_t kMaxPacket = kMaxArena;
   unsigned char segments[255];
   int flags = 0, count = 0;
   // Page one holds the identification header alone; the comment header
@@ -225,7 +228,7 @@ stb_vorbis* OpenVorbis(FILE* f, char** arena) {
   *arena = nullptr;
   if (!CommentHeaderIsSound(f)) return nullptr;
   long start = ftell(f);
-  for (int size = 256 * 1024; size <= 16 * 1024 * 1024; size *= 4) {
+  for (int size = 256 * 1024; size <= kMaxArena; size *= 4) {
     *arena = static_cast<char*>(malloc(size));
     if (!*arena) return nullptr;
     stb_vorbis_alloc alloc = {*arena, size};
@@ -275,12 +278,10 @@ unsigned char* LoadOGG(FILE* f, int* length, int* channels, int* format, int* he
       buf = grown;
     }
   }
-  // A stream cut short is damaged: decoding must have reached the page that
-  // ends the stream, and that page must be whole, with its sample position
-  // matching what was decoded. One that holds no samples at all is no sound.
-  if (ok && (total == 0 || !hx_vorbis_reached_last_page(v) ||
-             stb_vorbis_stream_length_in_samples(v) != static_cast<unsigned>(total / c)))
-    ok = false;
+  // What decodes is the sound, also from a stream cut short or one whose
+  // sample positions do not start at zero; one that holds no samples at all
+  // is no sound.
+  if (total == 0) ok = false;
   stb_vorbis_close(v);
   free(arena);
   if (!ok) {

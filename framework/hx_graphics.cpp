@@ -187,7 +187,7 @@ namespace {
 // are pinned instead of being undefined.
 int TruncInt(float v) {
   if (!(v == v)) return 0;
-  if (v >= 2147483520.0f) return 2147483647;
+  if (v >= 2147483648.0f) return 2147483647;
   if (v <= -2147483648.0f) return -2147483647 - 1;
   return static_cast<int>(v);
 }

@@ -392,7 +392,10 @@ int c_MyApp::p_DispatchMode() {
 }
 
 // Going away or coming back, a game in play (mode 10 and up) is paused with
-// the pause panel already in place; any other screen is left unpaused.
+// the pause panel already in place and Resume highlighted, as the pause key
+// leaves it (a highlight left on Quit by an earlier pause would let the
+// returning player's confirm key end the game); any other screen is left
+// unpaused.
 int c_MyApp::p_PauseForFocusChange() {
   if (m_gameMode < 10) {
     m_paused = 0;
@@ -401,6 +404,7 @@ int c_MyApp::p_PauseForFocusChange() {
   } else {
     m_paused = 1;
     m_pauseSel = 1;
+    m_pauseTimer = 0;
     m_pauseY = TruncToInt(hx_Zelk_jscrh * 0.5f);
   }
   return 0;

@@ -1,7 +1,9 @@
 // GLFW 2.7 behaviour on GLFW 3. What is mapped:
 // - one implicit window; OpenWindow/CloseWindow create and destroy it;
-// - key numbers: GLFW 3 keys are turned into GLFW 2.7 keys (printable keys
-//   are the same in both; the special keys are renumbered);
+// - key numbers: GLFW 3 keys are turned into GLFW 2.7 keys. GLFW 3 numbers
+//   printable keys by their place on a US keyboard; 2.7 named them by the
+//   character the layout gives them, so the key labelled A is 'A' on every
+//   layout. Special keys are renumbered;
 // - key repeat: GLFW 3 repeats (action 2) arrive as presses while
 //   KEY_REPEAT is enabled and are dropped otherwise;
 // - the character callback gets (codepoint, PRESS);
@@ -18,6 +20,7 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
+#include <iterator>
 #include <cstdio>
 #include <cerrno>
 #include <ctime>
@@ -40,12 +43,25 @@ MouseButtonFun mouseButtonFun = nullptr;
 MousePosFun mousePosFun = nullptr;
 WindowCloseFun windowCloseFun = nullptr;
 
-void OnKey3(GLFWwindow*, int key, int, int action, int) {
+bool Printable3(int key);
+
+// The 2.7 key each printable key went down as (0 while it is up), so that
+// its release and its held state name the same key even if the layout
+// changes while it is held.
+int downAs[GLFW_KEY_GRAVE_ACCENT + 1];
+
+void OnKey3(GLFWwindow*, int key, int scancode, int action, int) {
   if (action == GLFW_REPEAT) {
     if (!keyRepeat) return;
     action = GLFW_PRESS;
   }
-  int k = KeyFrom3(key);
+  int k;
+  if (Printable3(key)) {
+    k = downAs[key] ? downAs[key] : KeyFromLabel(key, glfwGetKeyName(key, scancode));
+    downAs[key] = action == GLFW_PRESS ? k : 0;
+  } else {
+    k = KeyFrom3(key);
+  }
   if (k != KEY_UNKNOWN && keyFun) keyFun(k, action == GLFW_PRESS ? PRESS : RELEASE);
 }
 
@@ -138,6 +154,15 @@ int KeyFrom3(int key3) {
   return KEY_UNKNOWN;
 }
 
+int KeyFromLabel(int key3, const char* name) {
+  if (name && name[0] && !name[1]) {
+    unsigned char c = static_cast<unsigned char>(name[0]);
+    if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+    if (c >= 32 && c <= 126) return c;
+  }
+  return KeyFrom3(key3);
+}
+
 int KeyTo3(int key2) {
   if (key2 < KEY_SPECIAL) {
     if (!Printable3(key2)) return -1;
@@ -203,6 +228,9 @@ void CloseWindow() {
   if (!window) return;
   glfwDestroyWindow(window);
   window = nullptr;
+  // A new window starts with every key up and reports no release for keys
+  // that went down before it.
+  std::fill(std::begin(downAs), std::end(downAs), 0);
 }
 
 void OpenWindowHint(int target, int hint) {
@@ -297,8 +325,15 @@ void GetDesktopMode(VidMode* mode) {
 }
 
 int GetKey(int key) {
+  if (!window) return RELEASE;
+  if (key >= KEY_SPACE && key < KEY_SPECIAL) {
+    // A printable key is down when a key that went down as it is still held.
+    for (int k3 = GLFW_KEY_SPACE; k3 <= GLFW_KEY_GRAVE_ACCENT; ++k3)
+      if (downAs[k3] == key && glfwGetKey(window, k3) == GLFW_PRESS) return PRESS;
+    return RELEASE;
+  }
   int k3 = KeyTo3(key);
-  if (!window || k3 < 0) return RELEASE;
+  if (k3 < 0) return RELEASE;
   return glfwGetKey(window, k3) == GLFW_PRESS ? PRESS : RELEASE;
 }
 

@@ -125,7 +125,9 @@ int GetVideoModes(VidMode* list, int maxcount);
 void GetDesktopMode(VidMode* mode);
 
 // ---- input ----
-int GetKey(int key);  // 2.7 key number; PRESS or RELEASE
+// 2.7 key number; PRESS or RELEASE. A printable key is asked for by the
+// label it went down as.
+int GetKey(int key);
 void GetMousePos(int* x, int* y);
 void SetKeyCallback(KeyFun fn);
 void SetCharCallback(CharFun fn);
@@ -137,6 +139,11 @@ void SetWindowCloseCallback(WindowCloseFun fn);
 // and back (-1 when GLFW 3 has none).
 int KeyFrom3(int key3);
 int KeyTo3(int key2);
+// The 2.7 key of a printable GLFW 3 key whose layout names it name (UTF-8,
+// as glfwGetKeyName gives it): one character 32-126, upper-cased; without
+// a name, or with one that is not a single such character, the key's own
+// number (KeyFrom3).
+int KeyFromLabel(int key3, const char* name);
 
 // ---- joysticks ----
 // Raw pad state as GLFW 3 reports it (axes with vertical down positive,

@@ -148,7 +148,9 @@ int String::Find(const String& sub, int start) const {
   int len = rep->length, sl = sub.rep->length;
   const Char* d = rep->data();
   const Char* s = sub.rep->data();
-  for (int i = start; i + sl <= len; ++i) {
+  // i <= len - sl rather than i + sl <= len: a start near INT_MAX must not
+  // wrap around.
+  for (int i = start; i <= len - sl; ++i) {
     if (memcmp(d + i, s, sl * sizeof(Char)) == 0) return i;
   }
   return -1;

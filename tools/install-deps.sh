@@ -9,7 +9,7 @@ PKGS=(
   libstb-dev libvorbis-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
-  xvfb xauth x11-utils xdotool imagemagick
+  xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool imagemagick
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <vorbis/vorbisenc.h>
 
@@ -79,7 +80,7 @@ void AppendPage(Bytes& out, const ogg_page& page) {
 }
 }  // namespace
 
-Bytes OggSine(int channels, int rate, double hz, double seconds) {
+Bytes OggSine(int channels, int rate, double hz, double seconds, size_t commentBytes) {
   Bytes out;
   vorbis_info vi;
   vorbis_info_init(&vi);
@@ -98,6 +99,27 @@ Bytes OggSine(int channels, int rate, double hz, double seconds) {
   ogg_packet header, comm, code;
   vorbis_analysis_headerout(&vd, &vc, &header, &comm, &code);
   ogg_stream_packetin(&os, &header);
+  // A large comment is written here rather than by libvorbis, whose packet
+  // writer grows its buffer 256 bytes at a time (quadratic in the size).
+  Bytes comment;
+  if (commentBytes > 0 && comm.bytes >= 11) {
+    // Type, "vorbis" and the vendor text of the encoder's own packet, then
+    // one comment and the framing bit.
+    const size_t vendor = 11 + (comm.packet[7] | comm.packet[8] << 8 | comm.packet[9] << 16 |
+                                static_cast<size_t>(comm.packet[10]) << 24);
+    if (vendor + 5 <= static_cast<size_t>(comm.bytes)) {
+      const std::string tag = "METADATA_BLOCK_PICTURE=";
+      const size_t n = commentBytes > tag.size() ? commentBytes : tag.size();
+      comment.assign(comm.packet, comm.packet + vendor);
+      for (uint32_t v : {1u, static_cast<uint32_t>(n)})
+        for (int i = 0; i < 4; ++i) comment.push_back(static_cast<unsigned char>(v >> (8 * i)));
+      comment.insert(comment.end(), tag.begin(), tag.end());
+      comment.insert(comment.end(), n - tag.size(), 'Q');
+      comment.push_back(1);
+      comm.packet = comment.data();
+      comm.bytes = static_cast<long>(comment.size());
+    }
+  }
   ogg_stream_packetin(&os, &comm);
   ogg_stream_packetin(&os, &code);
   ogg_page og;
@@ -145,6 +167,41 @@ Bytes OggSine(int channels, int rate, double hz, double seconds) {
   vorbis_dsp_clear(&vd);
   vorbis_comment_clear(&vc);
   vorbis_info_clear(&vi);
+  return out;
+}
+
+std::vector<OggPage> OggPages(const Bytes& ogg) {
+  std::vector<OggPage> pages;
+  size_t at = 0;
+  while (at + 27 <= ogg.size() && memcmp(&ogg[at], "OggS", 4) == 0) {
+    const size_t segments = ogg[at + 26];
+    if (at + 27 + segments > ogg.size()) break;
+    size_t size = 27 + segments;
+    for (size_t i = 0; i < segments; ++i) size += ogg[at + 27 + i];
+    if (at + size > ogg.size()) break;
+    uint64_t g = 0;
+    for (int i = 7; i >= 0; --i) g = g << 8 | ogg[at + 6 + i];
+    pages.push_back({at, size, static_cast<int64_t>(g)});
+    at += size;
+  }
+  return pages;
+}
+
+Bytes OggShiftGranules(const Bytes& ogg, int64_t delta) {
+  Bytes out = ogg;
+  for (const OggPage& p : OggPages(ogg)) {
+    // Header pages sit at position 0; -1 marks a page on which no packet ends.
+    if (p.granule <= 0) continue;
+    const uint64_t g = static_cast<uint64_t>(p.granule + delta);
+    for (int i = 0; i < 8; ++i) out[p.offset + 6 + i] = static_cast<unsigned char>(g >> (8 * i));
+    ogg_page page;
+    const size_t header = 27 + out[p.offset + 26];
+    page.header = &out[p.offset];
+    page.header_len = static_cast<long>(header);
+    page.body = &out[p.offset + header];
+    page.body_len = static_cast<long>(p.size - header);
+    ogg_page_checksum_set(&page);
+  }
   return out;
 }
 

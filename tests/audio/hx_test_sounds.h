@@ -28,7 +28,19 @@ Bytes PcmWav(int channels, int bits, int rate, const Bytes& data);
 // A sine tone as PCM bytes (8-bit unsigned or 16-bit signed), every channel alike.
 Bytes SineBytes(int channels, int bits, int rate, double hz, double seconds, double amplitude);
 
-// An Ogg Vorbis file of a sine tone, encoded with libvorbisenc.
-Bytes OggSine(int channels, int rate, double hz, double seconds);
+// An Ogg Vorbis file of a sine tone, encoded with libvorbisenc. A comment
+// of commentBytes bytes (a picture tag, as cover art is stored) goes into
+// the comment header when asked for.
+Bytes OggSine(int channels, int rate, double hz, double seconds, size_t commentBytes = 0);
+
+// Ogg pages of a file: where each starts and how long it is.
+struct OggPage {
+  size_t offset, size;
+  int64_t granule;
+};
+std::vector<OggPage> OggPages(const Bytes& ogg);
+// The same stream with every sample position of the audio pages moved by
+// delta (as in a stream cut out of a longer one); the checksums are redone.
+Bytes OggShiftGranules(const Bytes& ogg, int64_t delta);
 
 bool WriteFile(const std::string& path, const Bytes& bytes);

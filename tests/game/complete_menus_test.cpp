@@ -147,6 +147,27 @@ TEST_F(CompleteMenus, ScorePanelShowsOneToTenEntries) {
   }
 }
 
+// The top score list starts at y = 60 and the last list at H/2 + 20, both
+// in the panel on the right.
+TEST_F(CompleteMenus, ScoreListsStartAtTheirRows) {
+  Update();  // the first update picks the play item
+  for (float h : {480.0f, 600.0f}) {
+    SCOPED_TRACE(h);
+    hx_Zelk_jscrh = h;
+    Update();
+    // The first letter of each heading, told apart by the list's colour.
+    float topY = -1, lastY = -1;
+    for (int i = DrawCount() - 1; i >= 0; --i) {
+      if (Cmd(i, 0) != 90.0f) continue;
+      if (Cmd(i, 10) == 255 && Cmd(i, 11) == 200 && Cmd(i, 12) == 100) topY = Cmd(i, 2);
+      if (Cmd(i, 10) == 200 && Cmd(i, 11) == 255 && Cmd(i, 12) == 100) lastY = Cmd(i, 2);
+    }
+    // Text at y with alignment 0 is drawn half a (1.5 x 10 high) letter lower.
+    EXPECT_EQ(topY, 67.0f);
+    EXPECT_EQ(lastY, static_cast<float>(static_cast<int>(h / 2 + 20 + 7.5f)));
+  }
+}
+
 TEST_F(CompleteMenus, SoundOptionCyclesAndStopsTheMusic) {
   hx_Zelk_HasMusicStream = 1;
   app->m_options[5] = 1;
@@ -190,6 +211,33 @@ TEST_F(CompleteMenus, AHeldKeyUsesAnOptionOnce) {
   EXPECT_EQ(hx_Zelk_iCadeControls, 1);  // toggled once, not every other update
   Press(KEY_ENTER);
   EXPECT_EQ(hx_Zelk_iCadeControls, 0);
+}
+
+// A finger that is still down after using a line moves the cursor to the
+// line it slides onto, but using that line waits for a new touch.
+TEST_F(CompleteMenus, TouchMovesTheCursorWhileLatchedButUsesOnlyAfterRelease) {
+  OpenOptions();
+  const float x = 320, sound = 140, iCade = 180;  // line bands start at y = 128 and 168
+  MouseDown(x, sound);
+  Update();
+  EXPECT_EQ(app->m_optCursor, 1);
+  EXPECT_EQ(app->m_options[5], 1);  // sound used once
+  EXPECT_EQ(app->m_optTouchLatch, 1);
+  MouseMove(x, iCade);
+  Run(3);
+  EXPECT_EQ(app->m_optCursor, 2) << "the cursor follows the finger";
+  EXPECT_EQ(hx_Zelk_iCadeControls, 0) << "but the line is not used while latched";
+  EXPECT_EQ(app->m_options[5], 1);
+  MouseUp();
+  Update();
+  EXPECT_EQ(app->m_optTouchLatch, 0);
+  MouseDown(x, iCade);
+  Update();
+  EXPECT_EQ(app->m_optCursor, 2);
+  EXPECT_EQ(hx_Zelk_iCadeControls, 1);
+  MouseUp();
+  Update();
+  app->p_iCade(0);
 }
 
 TEST_F(CompleteMenus, ScreenLineNamesTheModeItSwitchesTo) {
@@ -246,6 +294,30 @@ TEST_F(CompleteMenus, CreditsScrollAndClose) {
   }
 }
 
+// Nothing dark is drawn behind the scrolling credit lines: they sit on
+// the picture and the grey tiles.
+TEST_F(CompleteMenus, CreditLinesHaveNoDarkBandBehindThem) {
+  Run(3);
+  Press(KEY_N);  // button 15
+  ASSERT_EQ(app->m_creditsOpen, 1);
+  Run(60);
+  ASSERT_EQ(app->m_creditsSlide, 30);
+  const float W = hx_Zelk_jscrw, H = hx_Zelk_jscrh;
+  // Points across the band the lines scroll through.
+  const float points[][2] = {{W / 2 + 24, H / 2}, {W / 2 - 40, H / 2 - 40}, {W / 2 + 100, H / 2 + 40}};
+  int dark = 0;
+  for (int i = 0; i < DrawCount(); ++i) {
+    if (Cmd(i, 0) != ZELK_KIND_RECT || Cmd(i, 7) <= 0) continue;
+    if (Cmd(i, 10) > 64 || Cmd(i, 11) > 64 || Cmd(i, 12) > 64) continue;
+    for (const auto& p : points)
+      if (Cmd(i, 1) <= p[0] && p[0] < Cmd(i, 1) + Cmd(i, 4) && Cmd(i, 2) <= p[1] &&
+          p[1] < Cmd(i, 2) + Cmd(i, 5))
+        ++dark;
+  }
+  EXPECT_EQ(dark, 0);
+  EXPECT_FALSE(DrawnText().empty()) << "the lines are drawn";
+}
+
 TEST_F(CompleteMenus, PauseResumeAndQuitEndThroughTheGameOverPanel) {
   app->m_scores[0] = 500;
   StartGame(1);
@@ -287,6 +359,32 @@ TEST_F(CompleteMenus, PauseResumeAndQuitEndThroughTheGameOverPanel) {
   // The panel fades over the menu.
   Run(40);
   EXPECT_EQ(app->m_gameOverTimer, 0);
+}
+
+// Losing the focus pauses with Resume highlighted, whatever an earlier
+// pause left highlighted, so the confirm key of a returning player (the
+// flap key) does not quit the game.
+TEST_F(CompleteMenus, FocusLossPauseHighlightsResume) {
+  StartGame(1);
+  Run(5);
+  Press(KEY_ESCAPE);
+  Run(12);
+  Press(KEY_LEFT);
+  ASSERT_EQ(app->m_pauseTimer, -1);  // Quit highlighted
+  Press(KEY_ESCAPE);                 // back resumes
+  Run(20);
+  ASSERT_EQ(app->m_paused, 0);
+
+  app->p_OnSuspend();  // no updates run while the window is in the background
+  app->p_OnResume();
+  Run(12);
+  ASSERT_EQ(app->m_paused, 1);
+  EXPECT_EQ(app->m_pauseTimer, 0);
+  Press(KEY_Z);  // flap confirms
+  Run(20);
+  EXPECT_EQ(app->m_paused, 0);
+  EXPECT_EQ(app->m_gameOver, 0);
+  EXPECT_EQ(app->m_gameMode, 10);
 }
 
 TEST_F(CompleteMenus, TheAnnouncedPlaceIsWhereTheScoreIsStored) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -264,6 +265,35 @@ TEST(GraphicsModule, FrameStartResetsTheDrawingState) {
   EXPECT_EQ(hx_graphics_context->m_blend, 0);
   EXPECT_EQ(hx_graphics_context->m_scissorW, gfxtest::kWidth);
   EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST));
+  EndFrame();
+}
+
+// Scissor coordinates reach the device cut toward zero; beyond the int
+// range (and NaN) they are pinned. Every float below 2^31 converts exactly.
+TEST(GraphicsModule, ScissorCoordinatesTruncateAndPin) {
+  const struct {
+    float in;
+    int out;
+  } cases[] = {
+      {10.9f, 10},
+      {-10.9f, -10},
+      {2147483520.0f, 2147483520},  // the largest float below 2^31
+      {2147483648.0f, INT_MAX},
+      {3e9f, INT_MAX},
+      {INFINITY, INT_MAX},
+      {-2147483648.0f, INT_MIN},
+      {-3e9f, INT_MIN},
+      {-INFINITY, INT_MIN},
+      {NAN, 0},
+  };
+  ModuleFrame();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.in);
+    hx_graphics_SetScissor(c.in, 0, 10, 10);
+    GLint box[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_SCISSOR_BOX, box);
+    EXPECT_EQ(box[0], c.out);
+  }
   EndFrame();
 }
 

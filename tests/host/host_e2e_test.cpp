@@ -78,6 +78,10 @@ class Child {
     status_ = WIFEXITED(st) ? WEXITSTATUS(st) : 1000 + WTERMSIG(st);
     return status_;
   }
+  // The next line that starts with prefix (empty when none comes in time).
+  std::string Next(const std::string& prefix, double seconds = 20) {
+    return WaitFor(prefix, seconds) ? lines[seen_ - 1] : std::string();
+  }
   bool Alive() { return pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == 0; }
   std::string Output() const {
     std::string s;
@@ -278,6 +282,67 @@ TEST_F(HostE2E, KeysAndFullscreenSwitchReleasingHeldKeys) {
   ASSERT_NE(XGetWindowAttributes(dpy_, full, &attrs), 0);
   EXPECT_EQ(attrs.width, 1024);
   EXPECT_EQ(attrs.height, 768);
+}
+
+// Printable keys send the code of their label on the layout in use: the
+// key labelled A is 65 wherever the layout puts it. Names the codes have no
+// room for (a letter outside ASCII) keep the key's US-place code.
+TEST_F(HostE2E, PrintableKeysSendTheirLabelOnEveryLayout) {
+  Child app(Env{{"DISPLAY", XServer::display.c_str()}});
+  ASSERT_NE(Launch(app), 0u);
+  ASSERT_TRUE(app.WaitFor("updates")) << app.Output();
+  const struct {
+    const char* layout;
+    const char* key;  // as xdotool names the character the key types
+    int code;
+  } cases[] = {
+      {"us", "z", 90},         {"us", "comma", 188},     {"de", "z", 90},
+      {"de", "y", 89},         {"de", "minus", 189},     {"de", "odiaeresis", 186},
+      {"fr", "a", 65},         {"fr", "q", 81},          {"fr", "comma", 188},
+      {"fr", "m", 77},         {"fr", "eacute", 50},
+  };
+  std::string layout;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.layout) + " " + c.key);
+    if (layout != c.layout) {
+      layout = c.layout;
+      std::string cmd = "setxkbmap -display " + XServer::display + " -layout " + layout;
+      ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+    }
+    Keys(std::string("key ") + c.key);
+    EXPECT_EQ(app.Next("key 1 "), "key 1 " + std::to_string(c.code)) << app.Output();
+    EXPECT_EQ(app.Next("key 2 "), "key 2 " + std::to_string(c.code)) << app.Output();
+  }
+  std::string cmd = "setxkbmap -display " + XServer::display + " -layout us";
+  EXPECT_EQ(system(cmd.c_str()), 0);
+}
+
+// A key held across a window change is released by the code it went down
+// as, also where the layout moved its label: on a French layout the key
+// labelled A (US place Q) goes up as 65 once, and Q (81) is not touched.
+TEST_F(HostE2E, WindowChangeReleasesHeldKeysByTheirLabel) {
+  std::string cmd = "setxkbmap -display " + XServer::display + " -layout fr";
+  ASSERT_EQ(system(cmd.c_str()), 0) << cmd;
+  Child app(Env{{"DISPLAY", XServer::display.c_str()}});
+  ASSERT_NE(Launch(app), 0u);
+  ASSERT_TRUE(app.WaitFor("updates")) << app.Output();
+  Keys("keydown a");
+  ASSERT_TRUE(app.WaitFor("key 1 65")) << app.Output();
+  Keys("keydown f");
+  ASSERT_TRUE(app.WaitFor("key 1 70")) << app.Output();
+  ASSERT_TRUE(app.WaitFor("fullscreen ")) << app.Output();
+  Keys("keyup f keyup a");
+  ASSERT_TRUE(app.WaitFor("updates")) << app.Output();
+  ASSERT_TRUE(app.WaitFor("updates")) << app.Output();
+  int ups65 = 0, ups81 = 0;
+  for (auto& l : app.lines) {
+    ups65 += l == "key 2 65";
+    ups81 += l == "key 2 81";
+  }
+  EXPECT_EQ(ups65, 1) << app.Output();
+  EXPECT_EQ(ups81, 0) << app.Output();
+  cmd = "setxkbmap -display " + XServer::display + " -layout us";
+  EXPECT_EQ(system(cmd.c_str()), 0);
 }
 
 TEST_F(HostE2E, UpdatesNeverRunAheadOfTheRate) {

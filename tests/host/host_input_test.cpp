@@ -113,6 +113,28 @@ TEST(HostAdapter, KeyNumbersFromGlfw3) {
   EXPECT_EQ(glfw2::KeyTo3(31), -1);
 }
 
+TEST(HostAdapter, PrintableKeysByTheirLayoutName) {
+  // GLFW 3 key (its US place), the layout's name for it, the 2.7 key.
+  struct Case {
+    int key3;
+    const char* name;
+    int key2;
+  } cases[] = {
+      {'A', "q", 'Q'},       // French: the key in the US A place is labelled Q
+      {'Q', "a", 'A'},       {'Y', "z", 'Z'},  // German
+      {'Z', "y", 'Y'},       {'M', ",", ','},  // French comma
+      {';', "m", 'M'},       {'/', "-", '-'},  // German minus
+      {'A', "A", 'A'},       {'1', "&", '&'},  // a French digit key
+      {'`', "~", '~'},       {'\'', "'", '\''},
+      {'2', "\xc3\xa9", '2'},  // a letter outside ASCII: the key's own number
+      {'[', nullptr, '['},   // a dead key has no name
+      {';', "", ';'},        {'A', "ab", 'A'}, {'A', "\x7f", 'A'}, {'A', "\x1f", 'A'},
+      {32, nullptr, 32},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(glfw2::KeyFromLabel(c.key3, c.name), c.key2) << c.key3 << " " << (c.name ? c.name : "null");
+}
+
 // One fake pad in GLFW 3 terms: axes with vertical down positive, buttons
 // without hats, hat bit masks (up 1, right 2, down 4, left 8).
 class FakePads : public glfw2::JoystickSource {

@@ -100,8 +100,12 @@ TEST(RuntimeString, FindStartsWithSlice) {
     int start, found;
   } finds[] = {{u"abcabc", u"c", 0, 2}, {u"abcabc", u"c", 3, 5}, {u"abcabc", u"c", -9, 2},
                {u"abc", u"", -5, 0},    {u"abc", u"", 3, 3},    {u"abc", u"", 4, -1},
-               {u"abc", u"abcd", 0, -1}, {u"abc", u"bc", 2, -1}, {u"", u"", 0, 0}};
-  for (const auto& c : finds) EXPECT_EQ(S(c.text).Find(S(c.sub), c.start), c.found);
+               {u"abc", u"abcd", 0, -1}, {u"abc", u"bc", 2, -1}, {u"", u"", 0, 0},
+               // Starts near the top of the int range are past the end.
+               {u"abc", u"c", INT_MAX, -1}, {u"abc", u"bc", INT_MAX - 1, -1},
+               {u"abc", u"", INT_MAX, -1},  {u"", u"", INT_MAX, -1}};
+  for (const auto& c : finds)
+    EXPECT_EQ(S(c.text).Find(S(c.sub), c.start), c.found) << "start " << c.start;
   EXPECT_TRUE(String("abc").StartsWith(String("ab")));
   EXPECT_TRUE(String("abc").StartsWith(String()));
   EXPECT_FALSE(String("ab").StartsWith(String("abc")));

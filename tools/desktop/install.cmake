@@ -37,3 +37,29 @@ install(CODE "
   configure_file(\"${_desktop}/zelk.desktop.in\" \"\${_dir}/zelk.desktop\" @ONLY)
   list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${_dir}/zelk.desktop\")
 ")
+
+# The Debian package (cpack -G DEB; tools/package-deb.sh builds it into
+# dist/). Its run-time dependencies come from the executable itself
+# (dpkg-shlibdeps: GLFW 3, OpenAL Soft, libOpenGL, the C and C++ libraries)
+# plus a GLX implementation for GLFW's windows, Mesa's unless the system
+# has another.
+set(ZELK_MAINTAINER "Zelk developers <zelk@zelk.example>" CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_PACKAGE_NAME zelk)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_VENDOR "Zelk developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "single-screen arcade game of flapping creatures")
+set(CPACK_PACKAGE_DESCRIPTION "Steer a small flapping creature across a field of brick platforms
+under a drifting star field while baddies drop in from above. Whoever
+lands on the other from above bounces off and knocks a life out of the one
+below. Keyboard, mouse and game pads; best scores and badges are kept.")
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${ZELK_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_SECTION games)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${ZELK_WEB_URL}")
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libglx-mesa0 | libglx-vendor")
+set(CPACK_GENERATOR DEB)
+include(CPack)

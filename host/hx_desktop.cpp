@@ -122,8 +122,14 @@ std::string hx_missing_data_message(const HxDataFolder& folder) {
   return line;
 }
 
-bool hx_add_pad_mappings(const std::string& text) {
-  return glfw2::UpdateGamepadMappings(text.c_str());
+bool hx_add_pad_mappings(const std::string& text, const std::string& source) {
+  int before = glfw2::ErrorCount();
+  bool ok = glfw2::UpdateGamepadMappings(text.c_str());
+  if (ok && glfw2::ErrorCount() > before && !source.empty()) {
+    fprintf(stderr, "zelk: skipped game-pad mappings in %s that could not be read\n", source.c_str());
+    fflush(stderr);
+  }
+  return ok;
 }
 
 void hx_desktop_start(HxGame* game) {
@@ -146,9 +152,15 @@ void hx_desktop_start(HxGame* game) {
     size_t n;
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxBytes) text.append(chunk, n);
     fclose(f);
-    if (text.size() <= kMaxBytes) hx_add_pad_mappings(text);
+    const std::string name = game->PathToFilePath(db).ToUtf8();
+    if (text.size() <= kMaxBytes) {
+      hx_add_pad_mappings(text, name);
+    } else {
+      fprintf(stderr, "zelk: ignored %s: larger than 8 MiB\n", name.c_str());
+      fflush(stderr);
+    }
   }
-  if (const char* env = getenv("SDL_GAMECONTROLLERCONFIG")) hx_add_pad_mappings(env);
+  if (const char* env = getenv("SDL_GAMECONTROLLERCONFIG")) hx_add_pad_mappings(env, "SDL_GAMECONTROLLERCONFIG");
 }
 
 void hx_apply_window_icon(HxGame* game) {

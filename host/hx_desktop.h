@@ -39,8 +39,9 @@ std::string hx_missing_data_message(const HxDataFolder& folder);
 void hx_desktop_start(HxGame* game);
 
 // Adds game-pad mappings in SDL_GameControllerDB text form; lines that do
-// not parse are skipped. False only when GLFW is not running.
-bool hx_add_pad_mappings(const std::string& text);
+// not parse are skipped, and when there were any, one line on standard
+// error names the source. False only when GLFW is not running.
+bool hx_add_pad_mappings(const std::string& text, const std::string& source = "");
 
 // Gives the current window the icon pictures "icons/zelk-N.png" of the data
 // folder, read once with the host's image loader; sizes that are missing or

@@ -102,6 +102,9 @@ typedef int (*WindowCloseFun)();  // return 0 to keep the window open
 // ---- context, window, timing ----
 // Also switches GLFW 3's hat buttons off: hats are appended by this layer.
 int Init();
+// How many errors GLFW has reported since the start (each is also printed
+// on standard error).
+int ErrorCount();
 void Terminate();
 // Opens the one window (colour bits, then alpha, depth, stencil; mode
 // WINDOW or FULLSCREEN) and makes its context current; 1 on success.

@@ -65,6 +65,10 @@ start_game "$portable/zelk" "$root/elsewhere/empty" SDL_GAMECONTROLLERCONFIG=$'g
 wait_title
 expect_icon no
 quit_game
+for source in "$portable/data/gamecontrollerdb.txt" SDL_GAMECONTROLLERCONFIG; do
+  grep -qxF "zelk: skipped game-pad mappings in $source that could not be read" "$LOGS/err.txt" ||
+    fail "no word about the bad mappings in $source: $(cat "$LOGS/err.txt")"
+done
 pass "portable layout with data beside the executable"
 
 # No data anywhere: one clear line on standard error naming every place.

@@ -18,7 +18,7 @@ for f in bin/zelk share/zelk/data/brio_font.png share/zelk/data/icons/zelk-16.pn
   [ -f "$prefix/$f" ] || fail "not installed: $f"
 done
 [ -x "$prefix/bin/zelk" ] || fail "bin/zelk is not executable"
-for s in 32 64 128 256; do
+for s in 16 32 48 64 128 256; do
   icon="$prefix/share/icons/hicolor/${s}x${s}/apps/zelk.png"
   [ "$(identify -format '%wx%h' "$icon")" = "${s}x${s}" ] || fail "$icon is not ${s}x${s}"
 done

@@ -13,7 +13,7 @@ set(_desktop ${CMAKE_CURRENT_LIST_DIR})
 install(TARGETS zelk RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(DIRECTORY ${CMAKE_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/zelk/data)
 
-foreach(size 32 64 128 256)
+foreach(size 16 32 48 64 128 256)
   install(FILES ${CMAKE_SOURCE_DIR}/data/icons/zelk-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps
           RENAME zelk.png)

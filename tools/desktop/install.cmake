@@ -1,6 +1,6 @@
 # What `cmake --install` puts under the prefix: the game, its data folder,
 # the desktop entry, the menu icons and the AppStream metainfo. The game
-# finds the data folder from its own place (../share/zelk/data/ beside
+# finds the data folder from its own place (../share/zelk/data/ seen from
 # bin/), so any prefix works. Included from the top-level CMakeLists.txt.
 include(GNUInstallDirs)
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
 
 #ifdef _WIN32
@@ -58,8 +59,10 @@ bool ReplaceFile(const char* src, const char* dst) {
 
 String HxGlfwGame::PathToFilePath(String path) {
   if (!path.StartsWith(String("quoll:"))) return path;
+  // The data folder is looked for once: ./data/ or the executable's own.
+  const String data("quoll://data/");
+  if (path.StartsWith(data)) return hx_data_folder().root + path.Slice(data.Length());
   static const char* const kRoots[][2] = {
-      {"quoll://data/", "./data/"},
       {"quoll://internal/", "./internal/"},
       {"quoll://external/", "./external/"},
   };

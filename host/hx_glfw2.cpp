@@ -12,7 +12,9 @@
 // - the mouse-position callback is called once with the current position
 //   when it is installed, as 2.7 did;
 // - joysticks: odd axes negated (vertical up positive), hats appended to the
-//   buttons as four buttons each: left, up, right, down;
+//   buttons as four buttons each: left, up, right, down; pads that a
+//   game-pad mapping recognises are also offered in GLFW 3's standard
+//   layout (GetGamepadState);
 // - a fullscreen window is given the input focus, as 2.7's took the keyboard;
 // - Sleep, desktop mode and video modes of the primary monitor.
 #include "host/hx_glfw2.h"
@@ -36,6 +38,8 @@ GLFWwindow* window = nullptr;
 bool keyRepeat = false;
 int refreshRate = 0;
 bool noResize = false;
+char windowInstance[64] = "";
+char windowClass[64] = "";
 
 KeyFun keyFun = nullptr;
 CharFun charFun = nullptr;
@@ -137,7 +141,21 @@ class Glfw3Joysticks : public JoystickSource {
   const unsigned char* Hats(int joy, int* count) override {
     return glfwGetJoystickHats(GLFW_JOYSTICK_1 + joy, count);
   }
+  bool Gamepad(int joy, GamepadState* state) override {
+    GLFWgamepadstate s;
+    if (!glfwJoystickIsGamepad(GLFW_JOYSTICK_1 + joy) || !glfwGetGamepadState(GLFW_JOYSTICK_1 + joy, &s))
+      return false;
+    static_assert(sizeof s.buttons == sizeof state->buttons, "GLFW 3 button layout");
+    static_assert(sizeof s.axes == sizeof state->axes, "GLFW 3 axis layout");
+    for (int i = 0; i < GAMEPAD_BUTTON_COUNT; ++i) state->buttons[i] = s.buttons[i] == GLFW_PRESS ? PRESS : RELEASE;
+    for (int i = 0; i < GAMEPAD_AXIS_COUNT; ++i) state->axes[i] = s.axes[i];
+    return true;
+  }
 };
+static_assert(GAMEPAD_A == GLFW_GAMEPAD_BUTTON_A && GAMEPAD_GUIDE == GLFW_GAMEPAD_BUTTON_GUIDE &&
+                  GAMEPAD_DPAD_LEFT == GLFW_GAMEPAD_BUTTON_DPAD_LEFT &&
+                  GAMEPAD_AXIS_RIGHT_TRIGGER == GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER,
+              "the game-pad indices are GLFW 3's");
 Glfw3Joysticks glfw3Joysticks;
 JoystickSource* joysticks = &glfw3Joysticks;
 
@@ -177,10 +195,14 @@ int KeyTo3(int key2) {
 
 // GLFW 3 says why a call failed; 2.7 only returned false. Keep the reason
 // on standard error, where it helps without changing the game's own output.
+static int errorCount = 0;
 static void OnGlfwError(int code, const char* description) {
+  ++errorCount;
   fprintf(stderr, "GLFW error 0x%x: %s\n", code, description ? description : "");
   fflush(stderr);
 }
+
+int ErrorCount() { return errorCount; }
 
 int Init() {
   glfwSetErrorCallback(OnGlfwError);
@@ -206,6 +228,8 @@ int OpenWindow(int width, int height, int redbits, int greenbits, int bluebits, 
   glfwWindowHint(GLFW_STENCIL_BITS, stencilbits);
   glfwWindowHint(GLFW_REFRESH_RATE, refreshRate > 0 ? refreshRate : GLFW_DONT_CARE);
   glfwWindowHint(GLFW_RESIZABLE, noResize ? GLFW_FALSE : GLFW_TRUE);
+  glfwWindowHintString(GLFW_X11_INSTANCE_NAME, windowInstance);
+  glfwWindowHintString(GLFW_X11_CLASS_NAME, windowClass);
   // 2.7 hints last for one open only.
   refreshRate = 0;
   noResize = false;
@@ -231,6 +255,22 @@ void CloseWindow() {
   // A new window starts with every key up and reports no release for keys
   // that went down before it.
   std::fill(std::begin(downAs), std::end(downAs), 0);
+}
+
+void SetWindowClass(const char* instance, const char* className) {
+  snprintf(windowInstance, sizeof windowInstance, "%s", instance ? instance : "");
+  snprintf(windowClass, sizeof windowClass, "%s", className ? className : "");
+}
+
+void SetWindowIcon(int count, const IconImage* images) {
+  if (!window) return;
+  GLFWimage list[16];
+  int n = 0;
+  for (int i = 0; i < count && n < 16; ++i) {
+    if (images[i].width <= 0 || images[i].height <= 0 || !images[i].pixels) continue;
+    list[n++] = GLFWimage{images[i].width, images[i].height, const_cast<unsigned char*>(images[i].pixels)};
+  }
+  glfwSetWindowIcon(window, n, n ? list : nullptr);
 }
 
 void OpenWindowHint(int target, int hint) {
@@ -406,6 +446,15 @@ int GetJoystickButtons(int joy, unsigned char* buttons, int numbuttons) {
     for (int bit : kHatOrder)
       if (n < numbuttons) buttons[n++] = (hats[h] & bit) ? PRESS : RELEASE;
   return n;
+}
+
+bool GetGamepadState(int joy, GamepadState* state) {
+  if (!ValidJoy(joy) || !joysticks->Present(joy)) return false;
+  return joysticks->Gamepad(joy, state);
+}
+
+bool UpdateGamepadMappings(const char* mappings) {
+  return mappings && glfwUpdateGamepadMappings(mappings) == GLFW_TRUE;
 }
 
 }  // namespace glfw2

@@ -102,6 +102,9 @@ typedef int (*WindowCloseFun)();  // return 0 to keep the window open
 // ---- context, window, timing ----
 // Also switches GLFW 3's hat buttons off: hats are appended by this layer.
 int Init();
+// How many errors GLFW has reported since the start (each is also printed
+// on standard error).
+int ErrorCount();
 void Terminate();
 // Opens the one window (colour bits, then alpha, depth, stencil; mode
 // WINDOW or FULLSCREEN) and makes its context current; 1 on success.
@@ -123,6 +126,19 @@ void Enable(int token);
 void Disable(int token);
 int GetVideoModes(VidMode* list, int maxcount);
 void GetDesktopMode(VidMode* mode);
+
+// ---- desktop integration (beyond 2.7) ----
+// The X11 instance and class names of the windows opened from now on, so
+// that desktops match the window with its desktop entry.
+void SetWindowClass(const char* instance, const char* className);
+// One window icon picture: width x height RGBA pixels, straight alpha.
+struct IconImage {
+  int width, height;
+  const unsigned char* pixels;
+};
+// Sets the current window's icon from pictures of several sizes (the
+// system picks the one it needs); count 0 puts the default back.
+void SetWindowIcon(int count, const IconImage* images);
 
 // ---- input ----
 // 2.7 key number; PRESS or RELEASE. A printable key is asked for by the
@@ -146,6 +162,40 @@ int KeyTo3(int key2);
 int KeyFromLabel(int key3, const char* name);
 
 // ---- joysticks ----
+// A pad in GLFW 3's standard game-pad layout: buttons and axes by the
+// indices below, buttons PRESS/RELEASE, sticks -1..1 with up and left
+// negative, triggers -1 (released) to 1 (fully pulled).
+enum {
+  GAMEPAD_A = 0,
+  GAMEPAD_B,
+  GAMEPAD_X,
+  GAMEPAD_Y,
+  GAMEPAD_LEFT_BUMPER,
+  GAMEPAD_RIGHT_BUMPER,
+  GAMEPAD_BACK,
+  GAMEPAD_START,
+  GAMEPAD_GUIDE,
+  GAMEPAD_LEFT_THUMB,
+  GAMEPAD_RIGHT_THUMB,
+  GAMEPAD_DPAD_UP,
+  GAMEPAD_DPAD_RIGHT,
+  GAMEPAD_DPAD_DOWN,
+  GAMEPAD_DPAD_LEFT,
+  GAMEPAD_BUTTON_COUNT,
+
+  GAMEPAD_AXIS_LEFT_X = 0,
+  GAMEPAD_AXIS_LEFT_Y,
+  GAMEPAD_AXIS_RIGHT_X,
+  GAMEPAD_AXIS_RIGHT_Y,
+  GAMEPAD_AXIS_LEFT_TRIGGER,
+  GAMEPAD_AXIS_RIGHT_TRIGGER,
+  GAMEPAD_AXIS_COUNT,
+};
+struct GamepadState {
+  unsigned char buttons[GAMEPAD_BUTTON_COUNT];
+  float axes[GAMEPAD_AXIS_COUNT];
+};
+
 // Raw pad state as GLFW 3 reports it (axes with vertical down positive,
 // buttons without hats, hats as GLFW 3 bit masks: up 1, right 2, down 4,
 // left 8). The default source reads GLFW 3; tests install their own.
@@ -156,6 +206,9 @@ class JoystickSource {
   virtual const float* Axes(int joy, int* count) = 0;
   virtual const unsigned char* Buttons(int joy, int* count) = 0;
   virtual const unsigned char* Hats(int joy, int* count) = 0;
+  // The pad in the standard layout when a game-pad mapping knows it (GLFW
+  // 3: glfwJoystickIsGamepad, then glfwGetGamepadState); false otherwise.
+  virtual bool Gamepad(int, GamepadState*) { return false; }
 };
 // Null puts the GLFW 3 source back.
 void SetJoystickSource(JoystickSource* source);
@@ -167,5 +220,11 @@ int GetJoystickPos(int joy, float* pos, int numaxes);
 // Fills up to numbuttons PRESS/RELEASE bytes: the pad's buttons, then four
 // per hat in the order left, up, right, down; returns how many.
 int GetJoystickButtons(int joy, unsigned char* buttons, int numbuttons);
+// True, with the pad's state filled in, when the pad is present and a
+// game-pad mapping recognises it.
+bool GetGamepadState(int joy, GamepadState* state);
+// Adds or replaces game-pad mappings (SDL_GameControllerDB lines); lines
+// that do not parse are skipped. Returns false only before Init.
+bool UpdateGamepadMappings(const char* mappings);
 
 }  // namespace glfw2

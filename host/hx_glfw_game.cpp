@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "host/hx_desktop.h"
 #include "host/hx_pacing.h"
 
 #ifdef _WIN32
@@ -161,6 +162,8 @@ void HxGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     glfw2::SetWindowPos((desktop.Width - width) / 2, (desktop.Height - height) / 2);
     glfw2::SetWindowTitle("Zelk");
   }
+
+  hx_apply_window_icon(this);
 
   if (_swapInterval >= 0) glfw2::SwapInterval(_swapInterval);
 

@@ -63,6 +63,12 @@ class HxGlfwGame : public HxGame {
   // Input translation (GLFW 2.7 key numbers in, framework key codes out).
   static int TransKey(int glfwKey);
   static int KeyToChar(int key);
+  // A pad that a game-pad mapping recognises, in the controls' layout:
+  // buttons 0 A, 1 B, 2 X, 3 Y, 4/5 shoulders, 6 back, 7 start, 8-11 d-pad
+  // left, up, right, down, 12/13 stick clicks, 14 guide; sticks on joyx/joyy
+  // [0] (left) and [1] (right) with up positive; triggers on joyz 0..1.
+  static void PutGamepad(const glfw2::GamepadState& pad, Array<float> joyx, Array<float> joyy,
+                         Array<float> joyz, Array<bool> buttons);
 
   // GLFW callbacks.
   static void OnKey(int glfwKey, int action);

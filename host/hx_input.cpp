@@ -121,6 +121,32 @@ void HxGlfwGame::SetMouseVisible(bool visible) {
   }
 }
 
+void HxGlfwGame::PutGamepad(const glfw2::GamepadState& pad, Array<float> joyx, Array<float> joyy,
+                            Array<float> joyz, Array<bool> buttons) {
+  using namespace glfw2;
+  // The controls' layout: face buttons, shoulders, back, start, the d-pad
+  // as left, up, right, down, the stick clicks, then the guide button.
+  static const int kOrder[] = {GAMEPAD_A,          GAMEPAD_B,          GAMEPAD_X,
+                               GAMEPAD_Y,          GAMEPAD_LEFT_BUMPER, GAMEPAD_RIGHT_BUMPER,
+                               GAMEPAD_BACK,       GAMEPAD_START,      GAMEPAD_DPAD_LEFT,
+                               GAMEPAD_DPAD_UP,    GAMEPAD_DPAD_RIGHT, GAMEPAD_DPAD_DOWN,
+                               GAMEPAD_LEFT_THUMB, GAMEPAD_RIGHT_THUMB, GAMEPAD_GUIDE};
+  const int n = static_cast<int>(sizeof kOrder / sizeof kOrder[0]);
+  for (int i = 0; i < buttons.Length() && i < 32; ++i)
+    buttons[i] = i < n && pad.buttons[kOrder[i]] == PRESS;  // nothing above 14 is held
+  auto put = [](Array<float>& a, int i, float v) {
+    if (i < a.Length()) a[i] = v;
+  };
+  // Sticks with up positive; triggers from 0 (released) to 1 (pulled).
+  auto trigger = [](float v) { return v < -1 ? 0.0f : (v > 1 ? 1.0f : (v + 1) * 0.5f); };
+  put(joyx, 0, pad.axes[GAMEPAD_AXIS_LEFT_X]);
+  put(joyy, 0, -pad.axes[GAMEPAD_AXIS_LEFT_Y]);
+  put(joyx, 1, pad.axes[GAMEPAD_AXIS_RIGHT_X]);
+  put(joyy, 1, -pad.axes[GAMEPAD_AXIS_RIGHT_Y]);
+  put(joyz, 0, trigger(pad.axes[GAMEPAD_AXIS_LEFT_TRIGGER]));
+  put(joyz, 1, trigger(pad.axes[GAMEPAD_AXIS_RIGHT_TRIGGER]));
+}
+
 bool HxGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,
                               Array<bool> buttons) {
   if (!glfw2::GetJoystickParam(port, glfw2::PRESENT)) return false;
@@ -129,6 +155,12 @@ bool HxGlfwGame::PollJoystick(int port, Array<float> joyx, Array<float> joyy, Ar
   auto put = [](Array<float>& a, int i, float v) {
     if (i < a.Length()) a[i] = v;
   };
+
+  glfw2::GamepadState gamepad;
+  if (glfw2::GetGamepadState(port, &gamepad)) {
+    PutGamepad(gamepad, joyx, joyy, joyz, buttons);
+    return true;
+  }
 
   float axes[6] = {0, 0, 0, 0, 0, 0};
   int nAxes = glfw2::GetJoystickPos(port, axes, 6);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
 
 int HxQuollGame::Main(int argc_, const char** argv_) {
@@ -13,6 +14,7 @@ int HxQuollGame::Main(int argc_, const char** argv_) {
     exit(-1);
   }
   HxQuollGame* game = new HxQuollGame;
+  hx_desktop_start(game);
   try {
     argc = argc_;
     argv = argv_;

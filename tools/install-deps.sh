@@ -10,6 +10,7 @@ PKGS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool imagemagick
+  dpkg-dev desktop-file-utils appstream
 )
 missing=()
 for p in "${PKGS[@]}"; do

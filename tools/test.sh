@@ -32,6 +32,13 @@ unit_tests build
 echo "== end-to-end tests (release) =="
 e2e_tests build
 
+echo "== install and package (desktop) =="
+# cmake --install into a fresh prefix, and the .deb from tools/package-deb.sh
+# unpacked with dpkg -x: each started from an empty folder on a display of
+# its own, where it must show the title menu and carry its window icon.
+xvfb-run -a -s "$screen" bash tests/desktop/install_test.sh build
+xvfb-run -a -s "$screen" bash tests/desktop/deb_test.sh
+
 echo "== build (address + undefined behaviour sanitizers) =="
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DZELK_SANITIZE=ON -DZELK_BENCH=OFF >/dev/null
 cmake --build build-asan -j"$jobs"

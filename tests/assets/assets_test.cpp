@@ -2,6 +2,7 @@
 // frame grid its loader cuts; and the generator reproduces it exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,7 @@
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
 
+#include "tools/assetgen/icons.h"
 #include "tools/assetgen/images.h"
 #include "tools/assetgen/sound.h"
 
@@ -272,6 +274,7 @@ TEST(AssetGenerator, RegeneratesTheCommittedFilesByteForByte) {
     for (const char* sub : {"", "common", "fonts", "sfx"}) fs::create_directories(tmp / sub);
     ASSERT_TRUE(assetgen::writeImages(tmp.string(), ""));
     ASSERT_TRUE(assetgen::writeSounds(tmp.string(), true));
+    ASSERT_TRUE(assetgen::writeIcons(tmp.string(), ""));
     int compared = 0;
     for (const auto& e : fs::recursive_directory_iterator(tmp)) {
         if (!e.is_regular_file()) continue;
@@ -283,9 +286,51 @@ TEST(AssetGenerator, RegeneratesTheCommittedFilesByteForByte) {
         EXPECT_TRUE(fresh == committed) << "differs from the committed file";
         ++compared;
     }
-    // 14 sheets in three sizes, the default font, 11 effects and the music.
-    EXPECT_EQ(compared, 14 * 3 + 1 + 11 + 1);
+    // 14 sheets in three sizes, the default font, 11 effects, the music,
+    // and the application icon in six sizes and as one .ico.
+    EXPECT_EQ(compared, 14 * 3 + 1 + 11 + 1 + 6 + 1);
     fs::remove_all(tmp);
+}
+
+// ---------------------------------------------------------------- icons
+// Every icon size is a square RGBA picture with see-through corners (the
+// tile is rounded) and an opaque middle, and zelk.ico holds exactly those
+// pictures: entries that point at complete PNG streams of the stated size.
+TEST(AssetIcons, SizesAndIcoDirectoryAgree) {
+    std::vector<uint8_t> ico = readFile(kData + "/icons/zelk.ico");
+    ASSERT_GE(ico.size(), 6u);
+    ASSERT_EQ(le(ico, 0, 2), 0u);
+    ASSERT_EQ(le(ico, 2, 2), 1u);  // an icon, not a cursor
+    const std::vector<int>& sizes = assetgen::iconSizes();
+    ASSERT_EQ(le(ico, 4, 2), sizes.size());
+    ASSERT_GE(ico.size(), 6 + 16 * sizes.size());
+    for (size_t i = 0; i < sizes.size(); ++i) {
+        const int size = sizes[i];
+        SCOPED_TRACE(size);
+        std::vector<uint8_t> png = readFile(kData + "/icons/zelk-" + std::to_string(size) + ".png");
+        int w = 0, h = 0, n = 0;
+        std::unique_ptr<unsigned char, void (*)(void*)> px(
+            stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &n, 4), stbi_image_free);
+        ASSERT_TRUE(px);
+        EXPECT_EQ(w, size);
+        EXPECT_EQ(h, size);
+        EXPECT_EQ(n, 4);
+        auto alpha = [&](int x, int y) { return px.get()[(static_cast<size_t>(y) * w + x) * 4 + 3]; };
+        EXPECT_EQ(alpha(0, 0), 0);
+        EXPECT_EQ(alpha(size - 1, size - 1), 0);
+        EXPECT_EQ(alpha(size / 2, size / 2), 255);
+
+        const size_t at = 6 + 16 * i;
+        EXPECT_EQ(ico[at], size == 256 ? 0 : size);
+        EXPECT_EQ(ico[at + 1], size == 256 ? 0 : size);
+        EXPECT_EQ(le(ico, at + 6, 2), 32u);
+        size_t length = le(ico, at + 8, 4), offset = le(ico, at + 12, 4);
+        ASSERT_LE(offset + length, ico.size());
+        EXPECT_TRUE(std::equal(png.begin(), png.end(), ico.begin() + static_cast<long>(offset),
+                               ico.begin() + static_cast<long>(offset + length)))
+            << "the .ico entry is not the PNG of the same size";
+        EXPECT_EQ(length, png.size());
+    }
 }
 
 }  // namespace

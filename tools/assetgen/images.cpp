@@ -929,6 +929,11 @@ std::vector<ImageEntry> imageTable() {
     return out;
 }
 
+void drawPlayerFrame(Canvas& c, int frame) {
+    for (const Sheet& s : sheets())
+        if (s.name == "gfx") s.draw(c, frame);
+}
+
 bool writeImages(const std::string& outDir, const std::string& only) {
     bool ok = true;
     const char* suffix[3] = {"", "-hd", "-hd2"};

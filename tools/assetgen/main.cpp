@@ -10,6 +10,7 @@
 #include <string>
 #include <sys/stat.h>
 
+#include "tools/assetgen/icons.h"
 #include "tools/assetgen/images.h"
 #include "tools/assetgen/sound.h"
 
@@ -42,6 +43,7 @@ int main(int argc, char** argv) {
     }
     bool ok = true;
     if (images) ok = assetgen::writeImages(out, only) && ok;
+    if (images) ok = assetgen::writeIcons(out, only) && ok;
     if (sounds) ok = assetgen::writeSounds(out, music) && ok;
     return ok ? 0 : 1;
 }

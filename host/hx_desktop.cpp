@@ -1,0 +1,199 @@
+// Desktop integration: the data folder's place, the window icon and
+// player-supplied game-pad mappings.
+#include "host/hx_desktop.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "host/hx_glfw_game.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#include <sys/stat.h>
+#undef LoadString  // windows.h maps it to LoadStringA/W
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// True when path names a regular file (never opened, so a FIFO or a device
+// in its place cannot block or be read).
+bool IsFile(const String& path) {
+#ifdef _WIN32
+  std::wstring w(path.Data(), path.Data() + path.Length());
+  struct _stat64 st;
+  return _wstat64(w.c_str(), &st) == 0 && (st.st_mode & _S_IFREG) != 0;
+#else
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+#endif
+}
+
+bool IsSeparator(int c) {
+#ifdef _WIN32
+  return c == '/' || c == '\\';
+#else
+  return c == '/';
+#endif
+}
+
+// The folder part of a path: everything before its last separator ("/" for
+// a file in the root folder); empty without a separator.
+String FolderOf(const String& path) {
+  for (int i = path.Length() - 1; i >= 0; --i)
+    if (IsSeparator(path[i])) return i == 0 ? path.Slice(0, 1) : path.Slice(0, i);
+  return String();
+}
+
+String Joined(const String& folder, const char* rest) {
+  if (folder.Length() > 0 && IsSeparator(folder[folder.Length() - 1])) return folder + String(rest);
+  return folder + String("/") + String(rest);
+}
+
+// The folder a data root names, without its trailing '/', for messages.
+String Shown(const String& root) { return root.Slice(0, root.Length() - 1); }
+
+}  // namespace
+
+String hx_executable_dir() {
+#ifdef _WIN32
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size()));
+    if (n == 0) return String();
+    if (n < buf.size()) return FolderOf(String(buf.c_str(), static_cast<int>(n)));
+    if (buf.size() >= 32768) return String();  // longer than any Windows path
+    buf.resize(buf.size() * 2);
+  }
+#elif defined(__linux__)
+  std::string buf(256, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
+    if (n <= 0) return String();
+    if (static_cast<size_t>(n) < buf.size()) {
+      String exe = String::FromBytes(reinterpret_cast<const unsigned char*>(buf.data()), static_cast<int>(n));
+      return FolderOf(exe);
+    }
+    if (buf.size() >= 65536) return String();
+    buf.resize(buf.size() * 2);
+  }
+#else
+  return String();
+#endif
+}
+
+HxDataFolder hx_find_data_folder(const String& exeDir) {
+  HxDataFolder folder;
+  std::vector<String> roots = {String("./data/")};
+  if (!exeDir.IsEmpty()) {
+    roots.push_back(Joined(exeDir, "data/"));
+    // "../share/zelk/data/", written without the ".." where the folder
+    // above is plain to see.
+    String up = FolderOf(exeDir);
+    if (up.IsEmpty()) up = Joined(exeDir, "..");
+    roots.push_back(Joined(up, "share/zelk/data/"));
+  }
+  for (const String& root : roots) {
+    folder.looked.push_back(root);
+    if (IsFile(root + String("brio_font.png"))) {
+      folder.root = root;
+      folder.found = true;
+      return folder;
+    }
+  }
+  folder.root = String("./data/");
+  return folder;
+}
+
+const HxDataFolder& hx_data_folder() {
+  static const HxDataFolder folder = hx_find_data_folder(hx_executable_dir());
+  return folder;
+}
+
+std::string hx_missing_data_message(const HxDataFolder& folder) {
+  std::string line = "zelk: no data folder at ";
+  for (size_t i = 0; i < folder.looked.size(); ++i) {
+    if (i > 0) line += i + 1 == folder.looked.size() ? " or " : ", ";
+    line += Shown(folder.looked[i]).ToUtf8();
+  }
+  return line;
+}
+
+bool hx_add_pad_mappings(const std::string& text, const std::string& source) {
+  int before = glfw2::ErrorCount();
+  bool ok = glfw2::UpdateGamepadMappings(text.c_str());
+  if (ok && glfw2::ErrorCount() > before && !source.empty()) {
+    fprintf(stderr, "zelk: skipped game-pad mappings in %s that could not be read\n", source.c_str());
+    fflush(stderr);
+  }
+  return ok;
+}
+
+void hx_desktop_start(HxGame* game) {
+  const HxDataFolder& folder = hx_data_folder();
+  if (!folder.found) {
+    fprintf(stderr, "%s\n", hx_missing_data_message(folder).c_str());
+    fflush(stderr);
+  }
+  glfw2::SetWindowClass("zelk", "Zelk");
+
+  // The game's own mappings first, so that the player's variable wins.
+  const String db("quoll://data/gamecontrollerdb.txt");
+  FILE* f = IsFile(game->PathToFilePath(db)) ? game->OpenFile(db, String("rb")) : nullptr;
+  if (f) {
+    // The community database is well under a megabyte; a file far larger
+    // than that is not one.
+    const size_t kMaxBytes = 8u << 20;
+    std::string text;
+    char chunk[16384];
+    size_t n;
+    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxBytes) text.append(chunk, n);
+    fclose(f);
+    const std::string name = game->PathToFilePath(db).ToUtf8();
+    if (text.size() <= kMaxBytes) {
+      hx_add_pad_mappings(text, name);
+    } else {
+      fprintf(stderr, "zelk: ignored %s: larger than 8 MiB\n", name.c_str());
+      fflush(stderr);
+    }
+  }
+  if (const char* env = getenv("SDL_GAMECONTROLLERCONFIG")) hx_add_pad_mappings(env, "SDL_GAMECONTROLLERCONFIG");
+}
+
+void hx_apply_window_icon(HxGame* game) {
+  struct Picture {
+    int width, height;
+    std::vector<unsigned char> rgba;
+  };
+  static std::vector<Picture> pictures;
+  static bool loaded = false;
+  if (!loaded) {
+    loaded = true;
+    // The 256-pixel picture is for the desktop's menus; windows do with these.
+    for (int size : {16, 32, 48, 64, 128}) {
+      int w = 0, h = 0, d = 0;
+      String path = String("quoll://data/icons/zelk-") + String(size) + String(".png");
+      unsigned char* px = game->LoadImageData(path, &w, &h, &d);
+      if (!px) continue;
+      Picture p{w, h, std::vector<unsigned char>(static_cast<size_t>(w) * h * 4)};
+      for (size_t i = 0; i < static_cast<size_t>(w) * h; ++i) {
+        const unsigned char* s = px + i * d;
+        unsigned char* o = &p.rgba[i * 4];
+        bool colour = d >= 3;
+        o[0] = s[0];
+        o[1] = colour ? s[1] : s[0];
+        o[2] = colour ? s[2] : s[0];
+        o[3] = d == 4 ? s[3] : (d == 2 ? s[1] : 255);
+      }
+      free(px);
+      pictures.push_back(std::move(p));
+    }
+  }
+  if (pictures.empty()) return;
+  std::vector<glfw2::IconImage> images;
+  for (const Picture& p : pictures) images.push_back({p.width, p.height, p.rgba.data()});
+  glfw2::SetWindowIcon(static_cast<int>(images.size()), images.data());
+}

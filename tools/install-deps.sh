@@ -10,6 +10,8 @@ PKGS=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang
   xvfb xauth x11-utils xdotool imagemagick
+  # benchmarks only: the SDL2 renderer the peer benchmark compares with
+  libsdl2-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do

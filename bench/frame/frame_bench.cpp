@@ -192,9 +192,12 @@ void PrintPhase(const std::vector<FrameRecord>& f, const Phase& p) {
     procCpu.push_back(Ms(f[i].swapEndProcessNs - f[i - 1].swapEndProcessNs));
     interval.push_back(Ms(f[i].swapEndNs - f[i - 1].swapEndNs));
   }
-  printf("%-10s %6zu %6.1f %4.0f %6.1f %4.0f %7.0f %7.2f %6.2f %7.2f %7.2f %7.2f %6.2f %6.2f\n", p.name, idx.size(),
-         Mean(calls), Max(calls), Mean(binds), Max(binds), Mean(verts), Mean(mainCpu), Percentile(mainCpu, 0.99),
-         Mean(renderCpu), Mean(procCpu), Mean(interval), Percentile(interval, 0.99), Max(interval));
+  int over25 = 0;
+  for (double iv : interval) over25 += iv > 25;
+  printf("%-10s %6zu %6.1f %4.0f %6.1f %4.0f %7.0f %7.2f %6.2f %7.2f %7.2f %7.2f %6.2f %6.2f %4d\n", p.name,
+         idx.size(), Mean(calls), Max(calls), Mean(binds), Max(binds), Mean(verts), Mean(mainCpu),
+         Percentile(mainCpu, 0.99), Mean(renderCpu), Mean(procCpu), Mean(interval), Percentile(interval, 0.99),
+         Max(interval), over25);
 }
 
 int RunOnce(const std::string& exe, const std::string& probe, const std::string& data, int seconds) {
@@ -261,8 +264,8 @@ int RunOnce(const std::string& exe, const std::string& probe, const std::string&
     return 1;
   }
 
-  printf("%-10s %6s %6s %4s %6s %4s %7s %7s %6s %7s %7s %7s %6s %6s\n", "state", "frames", "calls", "max", "binds",
-         "max", "verts", "main_ms", "p99", "rend_ms", "proc_ms", "int_ms", "p99", "worst");
+  printf("%-10s %6s %6s %4s %6s %4s %7s %7s %6s %7s %7s %7s %6s %6s %4s\n", "state", "frames", "calls", "max",
+         "binds", "max", "verts", "main_ms", "p99", "rend_ms", "proc_ms", "int_ms", "p99", "worst", ">25");
   for (const Phase& p : phases) PrintPhase(f, p);
 
   // Around the game start: every interval from the key to two seconds later.
@@ -319,7 +322,8 @@ int main(int argc, char** argv) {
   printf("zelk frame benchmark: %s, %d s per state, load average %.2f %.2f %.2f\n", exe.c_str(), seconds, load[0],
          load[1], load[2]);
   printf("per frame: GL draw calls, texture binds, vertices; main-thread CPU per loop pass (mean, p99) and for the "
-         "render pass up to the swap; whole-process CPU; swap-to-swap interval (mean, p99, worst)\n");
+         "render pass up to the swap; whole-process CPU; swap-to-swap interval (mean, p99, worst, count over 25 "
+         "ms)\n");
   int rc = 0;
   for (int r = 0; r < runs; ++r) {
     printf("-- run %d\n", r + 1);

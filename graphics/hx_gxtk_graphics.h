@@ -157,8 +157,9 @@ class gxtkSurface : public Object {
   // True when this surface's texture is valid and known to be the one bound
   // to GL_TEXTURE_2D in the current context.
   bool IsBound() const;
-  // Forgets which texture is bound (after GL calls made outside this code,
-  // or to make the next Bind of every surface call GL).
+  // Forgets which texture is bound, so that the next submission of any
+  // texture binds it (GL calls made outside this code may have bound
+  // another).
   static void ForgetBinding();
 
   // Treat sizes that are not powers of two as refused by the driver (as on

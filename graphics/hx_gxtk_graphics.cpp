@@ -78,13 +78,24 @@ int gxtkGraphics::BeginRender() {
 
   glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  blendMode = 0;
   glDisable(GL_TEXTURE_2D);
+  textureOn = false;
+  // Other code may have bound textures since the last frame.
+  gxtkSurface::ForgetBinding();
 
   vertexCount = 0;
   return 1;
 }
 
-void gxtkGraphics::EndRender() { Flush(); }
+void gxtkGraphics::EndRender() {
+  Flush();
+  // Between frames texturing is off, as every frame starts.
+  if (textureOn) {
+    glDisable(GL_TEXTURE_2D);
+    textureOn = false;
+  }
+}
 
 void gxtkGraphics::DiscardGraphics() {}
 
@@ -92,9 +103,19 @@ void gxtkGraphics::Flush() {
   if (vertexCount == 0) return;
   std::chrono::steady_clock::time_point t0;
   if (timeSubmits) t0 = std::chrono::steady_clock::now();
+  // Texturing and the texture change only where the batch needs it.
   if (primSurf) {
-    glEnable(GL_TEXTURE_2D);
-    primSurf->Bind();
+    if (!textureOn) {
+      glEnable(GL_TEXTURE_2D);
+      textureOn = true;
+    }
+    if (submitEachDraw || !primSurf->IsBound()) {
+      primSurf->Bind();
+      ++statTextureBinds;
+    }
+  } else if (textureOn) {
+    glDisable(GL_TEXTURE_2D);
+    textureOn = false;
   }
   switch (primType) {
     case 1:
@@ -120,7 +141,12 @@ void gxtkGraphics::Flush() {
       }
       break;
   }
-  if (primSurf) glDisable(GL_TEXTURE_2D);
+  if (submitEachDraw) {
+    // Unbatched: nothing carries over to the next submission.
+    if (textureOn) glDisable(GL_TEXTURE_2D);
+    textureOn = false;
+    gxtkSurface::ForgetBinding();
+  }
   if (timeSubmits)
     statSubmitNanos +=
         std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - t0).count();
@@ -156,11 +182,17 @@ int gxtkGraphics::SetColor(float cr, float cg, float cb) {
 }
 
 int gxtkGraphics::SetBlend(int blend) {
+  // Mode 1 is additive; every other mode is premultiplied alpha. Asking for
+  // the function already in effect changes nothing, so the pending batch
+  // stays open.
+  int mode = blend == 1 ? 1 : 0;
+  if (mode == blendMode && !submitEachDraw) return 0;
   Flush();
-  if (blend == 1)
+  if (mode == 1)
     glBlendFunc(GL_ONE, GL_ONE);
   else
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  blendMode = mode;
   return 0;
 }
 
@@ -189,6 +221,7 @@ int gxtkGraphics::SetMatrix(float mix, float miy, float mjx, float mjy, float mt
 
 int gxtkGraphics::DrawPoint(float x, float y) {
   Put(Reserve(1, nullptr, 1), x, y);
+  Drawn();
   return 0;
 }
 
@@ -198,6 +231,7 @@ int gxtkGraphics::DrawRect(float x, float y, float w, float h) {
   Put(v + 1, x + w, y);
   Put(v + 2, x + w, y + h);
   Put(v + 3, x, y + h);
+  Drawn();
   return 0;
 }
 
@@ -205,6 +239,7 @@ int gxtkGraphics::DrawLine(float x1, float y1, float x2, float y2) {
   gxtkVertex* v = Reserve(2, nullptr, 2);
   Put(v + 0, x1, y1);
   Put(v + 1, x2, y2);
+  Drawn();
   return 0;
 }
 
@@ -236,6 +271,7 @@ int gxtkGraphics::DrawOval(float x, float y, float w, float h) {
   float cx = x + xr, cy = y + yr;
   gxtkVertex* v = Reserve(n, nullptr, n);
   for (int i = 0; i < n; ++i) Put(v + i, cx + ovalCos[i] * xr, cy - ovalSin[i] * yr);
+  Drawn();
   return 0;
 }
 
@@ -245,6 +281,7 @@ int gxtkGraphics::DrawPoly(Array<float> verts) {
   const float* p = verts.Data();
   gxtkVertex* v = Reserve(n, nullptr, n);
   for (int i = 0; i < n; ++i) Put(v + i, p[i * 2], p[i * 2 + 1]);
+  Drawn();
   return 0;
 }
 
@@ -256,6 +293,7 @@ int gxtkGraphics::DrawPoly2(Array<float> verts, gxtkSurface* surface, int srcx, 
   float us = surface->uscale, vs = surface->vscale;
   gxtkVertex* v = Reserve(n, surface, n);
   for (int i = 0; i < n; ++i, p += 4) Put(v + i, p[0], p[1], (p[2] + srcx) * us, (p[3] + srcy) * vs);
+  Drawn();
   return 0;
 }
 
@@ -269,6 +307,7 @@ int gxtkGraphics::DrawSurface(gxtkSurface* surface, float x, float y) {
   Put(v + 1, x + w, y, u1, 0);
   Put(v + 2, x + w, y + h, u1, v1);
   Put(v + 3, x, y + h, 0, v1);
+  Drawn();
   return 0;
 }
 
@@ -284,6 +323,7 @@ int gxtkGraphics::DrawSurface2(gxtkSurface* surface, float x, float y, int srcx,
   Put(v + 1, x + w, y, u1, v0);
   Put(v + 2, x + w, y + h, u1, v1);
   Put(v + 3, x, y + h, u0, v1);
+  Drawn();
   return 0;
 }
 

@@ -31,6 +31,18 @@ class gxtkGraphics : public Object {
   int vertexCount = 0;
   gxtkSurface* primSurf = nullptr;
 
+  // GL state as the device last set it, so that a call that changes
+  // nothing submits nothing: the blend function in effect (0 premultiplied
+  // alpha, 1 additive, -1 not known) and whether GL_TEXTURE_2D is enabled.
+  int blendMode = -1;
+  bool textureOn = false;
+
+  // Unbatched reference mode: every draw operation submits its primitive at
+  // once and every submission enables texturing, binds its texture and sets
+  // the blend function again, as a renderer without batching would. Tests
+  // compare its pixels with the batched ones.
+  bool submitEachDraw = false;
+
   // Running totals for tests and benchmarks: batches submitted, GL draw
   // calls issued and vertices submitted since construction (or ResetStats).
   int64_t statBatches = 0;
@@ -39,8 +51,11 @@ class gxtkGraphics : public Object {
   // Time spent inside the GL draw calls, counted only while timeSubmits is
   // set (benchmarks separate the renderer's own work from the driver's).
   int64_t statSubmitNanos = 0;
+  // Textures bound by submissions (a batch whose texture is already bound
+  // binds nothing).
+  int64_t statTextureBinds = 0;
   static bool timeSubmits;
-  void ResetStats() { statBatches = statDrawCalls = statVertices = statSubmitNanos = 0; }
+  void ResetStats() { statBatches = statDrawCalls = statVertices = statSubmitNanos = statTextureBinds = 0; }
 
   gxtkGraphics();
 
@@ -75,6 +90,11 @@ class gxtkGraphics : public Object {
 
  private:
   void PackColor();
+  // Ends every draw operation: in the unbatched mode the primitive is
+  // submitted at once.
+  void Drawn() {
+    if (submitEachDraw) Flush();
+  }
   // Makes room for n vertices of the given kind and texture, submitting the
   // pending batch first when it cannot take them; returns the first slot.
   gxtkVertex* Reserve(int kind, gxtkSurface* surf, int n) {
@@ -134,6 +154,13 @@ class gxtkSurface : public Object {
   void SetSubData(int x, int y, int w, int h, const int* src, int pitch);
   // Makes the texture current, creating and uploading it first when needed.
   void Bind();
+  // True when this surface's texture is valid and known to be the one bound
+  // to GL_TEXTURE_2D in the current context.
+  bool IsBound() const;
+  // Forgets which texture is bound, so that the next submission of any
+  // texture binds it (GL calls made outside this code may have bound
+  // another).
+  static void ForgetBinding();
 
   // Treat sizes that are not powers of two as refused by the driver (as on
   // drivers without non-power-of-two textures). Off by default.

@@ -12,6 +12,17 @@ bool gxtkSurface::forcePow2 = false;
 
 namespace {
 
+// The texture bound to GL_TEXTURE_2D as far as this code knows: its name
+// and the context generation it was bound in (-1: not known).
+unsigned int g_boundTexture = 0;
+int g_boundSeq = -1;
+
+void BindTexture(unsigned int texture) {
+  glBindTexture(GL_TEXTURE_2D, texture);
+  g_boundTexture = texture;
+  g_boundSeq = glfwGraphicsSeq;
+}
+
 int FormatOf(int depth) {
   switch (depth) {
     case 1:
@@ -41,6 +52,8 @@ gxtkSurface::~gxtkSurface() { Discard(); }
 
 int gxtkSurface::Discard() {
   if (seq != -1 && seq == glfwGraphicsSeq) {
+    // Deleting the bound texture leaves texture 0 bound.
+    if (g_boundSeq == seq && g_boundTexture == texture) g_boundTexture = 0;
     glDeleteTextures(1, &texture);
     seq = -1;
   }
@@ -107,7 +120,7 @@ void gxtkSurface::SetSubData(int x, int y, int w, int h, const int* src, int pit
   }
 
   if (seq != -1 && seq == glfwGraphicsSeq) {
-    glBindTexture(GL_TEXTURE_2D, texture);
+    BindTexture(texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (w == width) {
       glTexSubImage2D(GL_TEXTURE_2D, 0, x, y, w, h, format, GL_UNSIGNED_BYTE,
@@ -123,12 +136,12 @@ void gxtkSurface::SetSubData(int x, int y, int w, int h, const int* src, int pit
 void gxtkSurface::Bind() {
   if (glfwGraphicsSeq == 0) return;
   if (seq == glfwGraphicsSeq) {
-    glBindTexture(GL_TEXTURE_2D, texture);
+    BindTexture(texture);
     return;
   }
   seq = glfwGraphicsSeq;
   glGenTextures(1, &texture);
-  glBindTexture(GL_TEXTURE_2D, texture);
+  BindTexture(texture);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -157,3 +170,9 @@ void gxtkSurface::Bind() {
     glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, format, GL_UNSIGNED_BYTE, data);
   }
 }
+
+bool gxtkSurface::IsBound() const {
+  return seq != -1 && seq == glfwGraphicsSeq && g_boundSeq == seq && g_boundTexture == texture;
+}
+
+void gxtkSurface::ForgetBinding() { g_boundSeq = -1; }

@@ -11,6 +11,8 @@ PKGS=(
   clang
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool imagemagick
   dpkg-dev desktop-file-utils appstream
+  # benchmarks only: the SDL2 renderer the peer benchmark compares with
+  libsdl2-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do

@@ -17,6 +17,26 @@ uint32_t Bytes(int r, int g, int b, int a) {
   return static_cast<uint32_t>(r | g << 8 | b << 16 | a << 24);
 }
 
+// An opaque 8 x 8 surface of one colour, not yet bound.
+gxtkSurface* Solid(int r, int g, int b) {
+  auto* px = static_cast<unsigned char*>(malloc(8 * 8 * 4));
+  for (int i = 0; i < 64; ++i) {
+    px[i * 4] = static_cast<unsigned char>(r);
+    px[i * 4 + 1] = static_cast<unsigned char>(g);
+    px[i * 4 + 2] = static_cast<unsigned char>(b);
+    px[i * 4 + 3] = 255;
+  }
+  gxtkSurface* s = new gxtkSurface();
+  s->SetData(px, 8, 8, 4);
+  return s;
+}
+
+GLint BoundTexture() {
+  GLint t = -1;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &t);
+  return t;
+}
+
 TEST(Renderer, ColorIsPackedPremultipliedOncePerChange) {
   struct Case {
     float r, g, b, a;
@@ -160,6 +180,125 @@ TEST(Renderer, BatchesFillToTheLimitAndSubmitOnChanges) {
   g->DrawPoint(0, 0);
   EXPECT_EQ(g->statBatches, 1);
   g->EndRender();
+}
+
+TEST(Renderer, BlendCallsThatChangeNothingKeepTheBatch) {
+  // Each step: a blend mode, then whether it submitted the pending rectangle.
+  struct Step {
+    int mode;
+    bool submits;
+  } steps[] = {{0, false}, {2, false}, {-1, false}, {1, true}, {1, false}, {0, true}, {7, false}};
+  gxtkGraphics* g = NewFrame();  // blending is premultiplied alpha (mode 0)
+  int64_t batches = 0;
+  int pending = 0;
+  for (const Step& st : steps) {
+    g->DrawRect(0, 0, 4, 4);
+    pending += 4;
+    g->SetBlend(st.mode);
+    if (st.submits) ++batches, pending = 0;
+    EXPECT_EQ(g->statBatches, batches) << "mode " << st.mode;
+    EXPECT_EQ(g->vertexCount, pending) << "mode " << st.mode;
+  }
+  g->EndRender();
+
+  // The game's replay: alpha, colour and blend 0 before every sprite of one
+  // texture. One batch, one draw call, one bind.
+  gxtkSurface* font = Solid(255, 255, 255);
+  font->Bind();  // uploaded before the frame, as loaded images are
+  g = NewFrame();
+  for (int i = 0; i < 100; ++i) {
+    g->SetAlpha(1);
+    g->SetColor(static_cast<float>(i), 100, 200);
+    g->SetBlend(0);
+    g->DrawSurface2(font, static_cast<float>(i % 30) * 9, static_cast<float>(i / 30) * 9, 0, 0, 8, 8);
+  }
+  g->EndRender();
+  EXPECT_EQ(g->statBatches, 1);
+  EXPECT_EQ(g->statDrawCalls, 1);
+  EXPECT_EQ(g->statTextureBinds, 1);
+  EXPECT_RGB(Pixel(g, 4, 4), 0, 100, 200);
+  EXPECT_RGB(Pixel(g, 9 * 10 + 4, 9 + 4), 40, 100, 200);
+}
+
+TEST(Renderer, TexturesAreBoundOnlyWhenTheyChange) {
+  gxtkGraphics* g = NewFrame();
+  gxtkSurface* red = Solid(255, 0, 0);
+  gxtkSurface* blue = Solid(0, 0, 255);
+  red->Bind();
+  blue->Bind();
+  // Draws in order, each 8 pixels to the right of the last: red, red, a
+  // grey rectangle, red, blue, red, then a surface that gets its texture in
+  // the middle of a pending red batch, then red.
+  gxtkSurface* green = Solid(0, 255, 0);
+  int x = 0;
+  auto draw = [&](gxtkSurface* s) {
+    g->DrawSurface(s, static_cast<float>(x), 0);
+    x += 8;
+  };
+  draw(red);
+  draw(red);
+  g->SetColor(128, 128, 128);
+  g->DrawRect(static_cast<float>(x), 0, 8, 8);
+  x += 8;
+  g->SetColor(255, 255, 255);
+  draw(red);
+  draw(blue);
+  draw(red);
+  draw(green);  // binds green to upload it, then submits the red batch
+  draw(red);
+  g->EndRender();
+  // Batches: [red red] [grey] [red] [blue] [red] [green] [red]. The red
+  // after the grey rectangle is still bound; the red after green's upload
+  // is not.
+  EXPECT_EQ(g->statBatches, 7);
+  EXPECT_EQ(g->statTextureBinds, 5);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "texturing stays on after the frame";
+  EXPECT_EQ(BoundTexture(), static_cast<GLint>(red->texture));
+  const gfxtest::RGB want[] = {{255, 0, 0}, {255, 0, 0}, {128, 128, 128}, {255, 0, 0},
+                               {0, 0, 255}, {255, 0, 0}, {0, 255, 0},     {255, 0, 0}};
+  for (int i = 0; i < 8; ++i) EXPECT_RGB(Pixel(g, i * 8 + 4, 4), want[i].r, want[i].g, want[i].b) << "draw " << i;
+
+  // A new frame does not trust a binding made outside the renderer.
+  glBindTexture(GL_TEXTURE_2D, blue->texture);
+  g->BeginRender();
+  g->DrawSurface(red, 0, 20);
+  g->EndRender();
+  EXPECT_RGB(Pixel(g, 4, 24), 255, 0, 0);
+  EXPECT_EQ(BoundTexture(), static_cast<GLint>(red->texture));
+
+  // A texture deleted while bound, its name taken by a new surface.
+  g->BeginRender();
+  g->DrawSurface(blue, 0, 40);
+  g->Flush();
+  blue->Discard();
+  gxtkSurface* other = Solid(255, 255, 0);
+  other->Bind();
+  g->DrawSurface(other, 0, 40);
+  g->DrawRect(20, 40, 8, 8);
+  g->DrawSurface(red, 40, 40);
+  g->EndRender();
+  EXPECT_RGB(Pixel(g, 4, 44), 255, 255, 0);
+  EXPECT_RGB(Pixel(g, 44, 44), 255, 0, 0);
+}
+
+TEST(Renderer, UnbatchedModeSubmitsEveryDrawWithItsOwnState) {
+  gxtkGraphics* g = NewFrame();
+  g->submitEachDraw = true;
+  gxtkSurface* red = Solid(255, 0, 0);
+  for (int i = 0; i < 3; ++i) {
+    g->SetBlend(0);
+    g->DrawSurface(red, static_cast<float>(i) * 10, 0);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  }
+  g->DrawRect(40, 0, 8, 8);
+  g->DrawRect(50, 0, 8, 8);
+  g->EndRender();
+  g->submitEachDraw = false;
+  EXPECT_EQ(g->statBatches, 5);
+  EXPECT_EQ(g->statDrawCalls, 5);
+  EXPECT_EQ(g->statTextureBinds, 3);
+  EXPECT_RGB(Pixel(g, 24, 4), 255, 0, 0);
+  EXPECT_RGB(Pixel(g, 54, 4), 255, 255, 255);
 }
 
 TEST(Renderer, QuadIndicesAreBuiltOnce) {

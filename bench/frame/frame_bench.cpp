@@ -1,0 +1,333 @@
+// Frame benchmark of the real game: starts the zelk executable on the
+// current X display (Xvfb + llvmpipe) with the frame probe preloaded, drives
+// it with real X key events (xdotool) through the title menu, a game start,
+// play, pause and the game-over panel, and prints for each state per frame:
+// GL draw calls, texture binds and vertices; main-thread CPU for the whole
+// loop pass and for the render pass up to the swap; whole-process CPU; and
+// the swap-to-swap interval (mean, 99th percentile, worst). It also prints
+// the intervals around the game start and the time from process start to
+// the first swapped frame.
+//
+//   xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ./zelk_frame_bench [--seconds S] [--runs N]
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/frame/frame_record.h"
+
+namespace {
+
+using zelk_bench::FrameRecord;
+
+int64_t NowNs() {
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string Sh(const std::string& cmd) {
+  std::string out;
+  FILE* p = popen(cmd.c_str(), "r");
+  if (!p) return out;
+  char buf[256];
+  while (fgets(buf, sizeof buf, p)) out += buf;
+  pclose(p);
+  return out;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// One run of the game in a scratch folder of its own (the data folder linked
+// in, no saved state), removed at the end.
+class GameRun {
+ public:
+  std::string dir, window, log;
+  pid_t pid = -1;
+  int64_t startNs = 0;
+
+  bool Start(const std::string& exe, const std::string& probe, const std::string& data) {
+    char tmpl[] = "/tmp/zelk-frame-XXXXXX";
+    if (!mkdtemp(tmpl)) return false;
+    dir = tmpl;
+    log = dir + "/frames.bin";
+    if (symlink(data.c_str(), (dir + "/data").c_str()) != 0) return false;
+    fflush(nullptr);
+    startNs = NowNs();
+    pid = fork();
+    if (pid == 0) {
+      if (chdir(dir.c_str()) != 0) _exit(90);
+      setenv("LD_PRELOAD", probe.c_str(), 1);
+      setenv("ZELK_FRAME_LOG", log.c_str(), 1);
+      setenv("ALSOFT_DRIVERS", "null", 1);
+      if (!freopen("out.txt", "w", stdout)) _exit(92);
+      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+      _exit(91);
+    }
+    return pid > 0;
+  }
+  ~GameRun() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+    if (!dir.empty()) Sh("rm -rf '" + dir + "'");
+  }
+  bool FindWindow(int ms) {
+    for (int t = 0; t < ms; t += 50) {
+      std::string ids = Sh("xdotool search --onlyvisible --name '^Zelk$' 2>/dev/null");
+      if (!ids.empty()) {
+        window = ids.substr(0, ids.find('\n'));
+        return true;
+      }
+      SleepMs(50);
+    }
+    return false;
+  }
+  // The loading screen's clear colour (40, 40, 80) is gone from the window.
+  bool WaitLoaded(int ms) {
+    std::string file = dir + "/shot.rgb";
+    for (int t = 0; t < ms; t += 250) {
+      std::string g = Sh("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
+      auto field = [&](const char* name) {
+        size_t at = g.find(std::string(name) + "=");
+        if (at == std::string::npos) return std::string("0");
+        at += strlen(name) + 1;
+        return g.substr(at, g.find('\n', at) - at);
+      };
+      std::string crop = field("WIDTH") + "x" + field("HEIGHT") + "+" + field("X") + "+" + field("Y");
+      remove(file.c_str());
+      Sh("timeout 20 import -window root -crop " + crop + " +repage -depth 8 rgb:'" + file + "' 2>/dev/null");
+      std::string px = ReadFile(file);
+      bool loading = false;
+      for (size_t i = 0; i + 2 < px.size() && !loading; i += 3)
+        loading = px[i] == 40 && px[i + 1] == 40 && px[i + 2] == 80;
+      if (px.size() > 1000 && !loading) return true;
+      SleepMs(250);
+    }
+    return false;
+  }
+  void Focus() { Sh("xdotool windowfocus --sync " + window + " 2>/dev/null"); }
+  void Down(const char* key) { Sh(std::string("xdotool keydown ") + key); }
+  void Up(const char* key) { Sh(std::string("xdotool keyup ") + key); }
+  void Tap(const char* key, int holdMs = 120) {
+    Down(key);
+    SleepMs(holdMs);
+    Up(key);
+  }
+  bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
+  int Wait(int ms) {
+    for (int t = 0; t < ms; t += 20) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      }
+      SleepMs(20);
+    }
+    return -1000;
+  }
+  std::vector<FrameRecord> Frames() const {
+    std::string bytes = ReadFile(log);
+    std::vector<FrameRecord> out(bytes.size() / sizeof(FrameRecord));
+    if (!out.empty()) memcpy(out.data(), bytes.data(), out.size() * sizeof(FrameRecord));
+    return out;
+  }
+};
+
+struct Phase {
+  const char* name;
+  int64_t begin, end;
+};
+
+double Ms(int64_t ns) { return static_cast<double>(ns) / 1e6; }
+
+double Mean(const std::vector<double>& v) {
+  double s = 0;
+  for (double x : v) s += x;
+  return v.empty() ? 0 : s / static_cast<double>(v.size());
+}
+double Percentile(std::vector<double> v, double p) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  size_t i = static_cast<size_t>(p * static_cast<double>(v.size() - 1) + 0.5);
+  return v[std::min(i, v.size() - 1)];
+}
+double Max(const std::vector<double>& v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); }
+
+// Frames i whose swap returned inside [begin, end) and that follow another.
+std::vector<size_t> FramesIn(const std::vector<FrameRecord>& f, int64_t begin, int64_t end) {
+  std::vector<size_t> out;
+  for (size_t i = 1; i < f.size(); ++i)
+    if (f[i].swapEndNs >= begin && f[i].swapEndNs < end) out.push_back(i);
+  return out;
+}
+
+void PrintPhase(const std::vector<FrameRecord>& f, const Phase& p) {
+  std::vector<size_t> idx = FramesIn(f, p.begin, p.end);
+  std::vector<double> calls, binds, verts, mainCpu, renderCpu, procCpu, interval;
+  for (size_t i : idx) {
+    calls.push_back(f[i].drawCalls);
+    binds.push_back(f[i].textureBinds);
+    verts.push_back(f[i].vertices);
+    mainCpu.push_back(Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs));
+    renderCpu.push_back(Ms(f[i].swapStartThreadNs - f[i].renderStartThreadNs));
+    procCpu.push_back(Ms(f[i].swapEndProcessNs - f[i - 1].swapEndProcessNs));
+    interval.push_back(Ms(f[i].swapEndNs - f[i - 1].swapEndNs));
+  }
+  int over25 = 0;
+  for (double iv : interval) over25 += iv > 25;
+  printf("%-10s %6zu %6.1f %4.0f %6.1f %4.0f %7.0f %7.2f %6.2f %7.2f %7.2f %7.2f %6.2f %6.2f %4d\n", p.name,
+         idx.size(), Mean(calls), Max(calls), Mean(binds), Max(binds), Mean(verts), Mean(mainCpu),
+         Percentile(mainCpu, 0.99), Mean(renderCpu), Mean(procCpu), Mean(interval), Percentile(interval, 0.99),
+         Max(interval), over25);
+}
+
+int RunOnce(const std::string& exe, const std::string& probe, const std::string& data, int seconds) {
+  GameRun game;
+  if (!game.Start(exe, probe, data)) {
+    fprintf(stderr, "cannot start %s\n", exe.c_str());
+    return 1;
+  }
+  if (!game.FindWindow(20000) || !game.WaitLoaded(60000)) {
+    fprintf(stderr, "no game window or the loading screen never ended; output:\n%s\n",
+            ReadFile(game.dir + "/out.txt").c_str());
+    return 1;
+  }
+  const int64_t S = static_cast<int64_t>(seconds) * 1000000000;
+  std::vector<Phase> phases;
+  SleepMs(2000);  // the menu slides in
+  game.Focus();
+
+  int64_t t = NowNs();
+  SleepMs(seconds * 1000);
+  phases.push_back({"title", t, t + S});
+
+  // Game start: the window around the key that starts play.
+  game.Down("Return");
+  int64_t startKey = NowNs();
+  SleepMs(100);
+  game.Up("Return");
+  SleepMs(2000);
+  int64_t startEnd = NowNs();
+
+  // Play: steer both ways and flap, continuously.
+  t = NowNs();
+  while (NowNs() - t < S) {
+    const char* dir = ((NowNs() - t) / 1000000000) % 2 ? "Left" : "Right";
+    game.Down(dir);
+    game.Tap("space", 120);
+    SleepMs(250);
+    game.Tap("space", 120);
+    SleepMs(250);
+    game.Up(dir);
+  }
+  phases.push_back({"play", t, NowNs()});
+
+  game.Tap("Escape", 150);  // pause
+  SleepMs(1000);
+  t = NowNs();
+  SleepMs(seconds * 1000);
+  phases.push_back({"pause", t, t + S});
+
+  game.Tap("Left", 150);  // highlight quit
+  SleepMs(300);
+  game.Tap("Return", 150);  // the game ends through the game-over panel
+  SleepMs(1500);
+  t = NowNs();
+  SleepMs(seconds * 1000);
+  phases.push_back({"game over", t, t + S});
+
+  bool alive = game.Running();
+  game.Tap("F4", 150);
+  int status = game.Wait(10000);
+  std::vector<FrameRecord> f = game.Frames();
+  if (f.empty()) {
+    fprintf(stderr, "the probe recorded no frame (is %s loadable?)\n", probe.c_str());
+    return 1;
+  }
+
+  printf("%-10s %6s %6s %4s %6s %4s %7s %7s %6s %7s %7s %7s %6s %6s %4s\n", "state", "frames", "calls", "max",
+         "binds", "max", "verts", "main_ms", "p99", "rend_ms", "proc_ms", "int_ms", "p99", "worst", ">25");
+  for (const Phase& p : phases) PrintPhase(f, p);
+
+  // Around the game start: every interval from the key to two seconds later.
+  std::vector<size_t> around = FramesIn(f, startKey, startEnd);
+  double worst = 0;
+  size_t worstAt = 0;
+  int over25 = 0, over17 = 0;
+  for (size_t k = 0; k < around.size(); ++k) {
+    size_t i = around[k];
+    double iv = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
+    if (iv > 25) ++over25;
+    if (iv > 17.5) ++over17;
+    if (iv > worst) worst = iv, worstAt = k;
+  }
+  printf("game start: worst interval %.2f ms (frame %zu after the key), %d intervals over 25 ms, %d over 17.5 ms, "
+         "in %zu frames\n",
+         worst, worstAt, over25, over17, around.size());
+  printf("game start intervals (ms):");
+  for (size_t k = 0; k < around.size() && k < 24; ++k) {
+    size_t i = around[k];
+    printf(" %.1f", Ms(f[i].swapEndNs - f[i - 1].swapEndNs));
+  }
+  printf("\n");
+  printf("game start intervals over 25 ms (interval ms @ ms after the key):");
+  for (size_t i : around) {
+    double iv = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
+    if (iv > 25) printf(" %.1f @ %.0f", iv, Ms(f[i].swapEndNs - startKey));
+  }
+  printf("\n");
+  printf("first swapped frame: %.1f ms after process start\n", Ms(f[0].swapEndNs - game.startNs));
+  printf("exit: %s, status %d\n", alive ? "running until F4" : "ended early", status);
+  return alive && status == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string exe = ZELK_EXE, probe = ZELK_FRAME_PROBE, data = ZELK_DATA_DIR;
+  int seconds = 5, runs = 1;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    std::string a = argv[i];
+    if (a == "--seconds") seconds = std::max(1, atoi(argv[i + 1]));
+    else if (a == "--runs") runs = std::max(1, atoi(argv[i + 1]));
+    else if (a == "--exe") exe = argv[i + 1];
+    else if (a == "--probe") probe = argv[i + 1];
+    else if (a == "--data") data = argv[i + 1];
+  }
+  if (!getenv("DISPLAY") || Sh("command -v xdotool").empty() || Sh("command -v import").empty()) {
+    fprintf(stderr, "needs an X display, xdotool and ImageMagick's import\n");
+    return 1;
+  }
+  double load[3] = {0, 0, 0};
+  getloadavg(load, 3);
+  printf("zelk frame benchmark: %s, %d s per state, load average %.2f %.2f %.2f\n", exe.c_str(), seconds, load[0],
+         load[1], load[2]);
+  printf("per frame: GL draw calls, texture binds, vertices; main-thread CPU per loop pass (mean, p99) and for the "
+         "render pass up to the swap; whole-process CPU; swap-to-swap interval (mean, p99, worst, count over 25 "
+         "ms)\n");
+  int rc = 0;
+  for (int r = 0; r < runs; ++r) {
+    printf("-- run %d\n", r + 1);
+    rc |= RunOnce(exe, probe, data, seconds);
+  }
+  return rc;
+}

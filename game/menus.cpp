@@ -215,8 +215,7 @@ int c_MyApp::p_Menu() {
       float x = W - P - 4 * slide + 20;
       p_SetSize(1.5f, 1.5f);
       p_SetCol(255, 200, 100, 1);
-      // Below the credits logo, which reaches down to about y = 78.
-      p_Text(x, 84, top, 0, 0);
+      p_Text(x, 60, top, 0, 0);
       p_SetCol(200, 255, 100, 1);
       p_Text(x, H / 2 + 20, last, 0, 0);
       p_SetSize(1, 1);
@@ -621,9 +620,6 @@ int c_MyApp::p_CreditBox() {
   }
   const int count = hx_Zelk_CreditText.Length();
   if (count > 0) {
-    // A dark band behind the lines keeps them legible over the picture.
-    p_SetCol(0, 0, 0, 0.55f * alpha);
-    p_Rect(W / 2 - 80, H / 2 - u * 24 - 60, 216, 128);
     m_creditLine %= count;
     for (int t = -3; t <= 4; ++t) {
       int idx = (m_creditLine + t) % count;

@@ -2,12 +2,15 @@
 // frame grid its loader cuts; and the generator reproduces it exactly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -236,7 +239,7 @@ TEST(AssetSounds, EveryEffectIsShortAudiblePcm) {
         EXPECT_LT(seconds, 2.5);
         int peak = 0;
         for (int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-        EXPECT_GT(peak, 8000) << "too quiet";
+        EXPECT_GT(peak, 3000) << "too quiet";  // levels in detail: AssetMix
         EXPECT_LT(peak, 32767) << "clipped";
         // Starts and ends at rest, so playing it does not click.
         EXPECT_LT(std::abs(w.samples.front()), 500);
@@ -262,6 +265,179 @@ TEST(AssetSounds, MusicDecodesAsAboutAMinuteThatLoopsWithoutAClick) {
             step = std::max(step, std::abs(at(frames - 2 - i) - at(frames - 1 - i)));
         }
         EXPECT_LE(std::abs(at(frames - 1) - at(0)), 2 * step + 64) << "channel " << c;
+    }
+}
+
+// ---------------------------------------------------------------- mix
+// Levels in dB relative to full scale (32767).
+double AmpDb(double a) { return 20 * std::log10(a / 32767.0); }
+
+int PeakOf(const std::vector<int16_t>& s) {
+    int p = 0;
+    for (int16_t x : s) p = std::max(p, std::abs(static_cast<int>(x)));
+    return p;
+}
+
+std::vector<float> ToFloat(const std::vector<int16_t>& s) {
+    std::vector<float> f(s.size());
+    for (size_t i = 0; i < s.size(); ++i) f[i] = static_cast<float>(s[i]) / 32767.0f;
+    return f;
+}
+
+Wav Effect(int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/sfx/%03d.wav", n);
+    return parseWav(readFile(kData + name));
+}
+
+struct Music {
+    int channels = 0, rate = 0, frames = 0;
+    std::vector<int16_t> samples;  // interleaved
+};
+Music DecodeMusic() {
+    Music m;
+    short* out = nullptr;
+    m.frames = stb_vorbis_decode_filename((kData + "/sfx/floating.ogg").c_str(), &m.channels, &m.rate, &out);
+    if (m.frames > 0) m.samples.assign(out, out + static_cast<size_t>(m.frames) * m.channels);
+    std::free(out);
+    return m;
+}
+
+// The meter the sounds are mastered with, on signals whose reading is
+// known: the pre-filter lifts 1 kHz by 0.69 dB and its high-pass is 1.1 dB
+// down at 100 Hz; a sine's mean square is half its peak's square; a burst
+// shorter than the window is averaged with silence.
+TEST(AssetMix, LoudnessMeterReadsKnownSignals) {
+    struct Case {
+        double hz, seconds, amp, expectDb;
+    } cases[] = {
+        {1000, 1.0, 1.0, -3.01 + 0.69},
+        {1000, 1.0, 0.5, -3.01 + 0.69 - 6.02},
+        {100, 1.0, 1.0, -3.01 - 1.1},
+        {1000, 0.01, 1.0, -3.01 + 0.69 - 10},
+        {1000, 0.05, 1.0, -3.01 + 0.69 - 3.01},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> v(static_cast<size_t>(c.seconds * 22050));
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = static_cast<float>(c.amp * std::sin(6.283185307179586 * c.hz * static_cast<double>(i) / 22050));
+        EXPECT_NEAR(assetgen::loudnessDb(v, 22050), c.expectDb, 0.2) << c.hz << " Hz, " << c.seconds << " s";
+    }
+}
+
+// Each effect's loudness (the meter's loudest 100 ms) and the peak it must
+// stay under. The events of play and the menu confirm share one loudness;
+// the flap and the footstep, which repeat all through play, and the menu
+// tick sit lower.
+struct EffectMix {
+    int n;
+    double loudnessDb, ceilingDb;
+};
+const EffectMix kEffectMix[] = {
+    {1, -16, -9}, {2, -16, -9}, {3, -20, -12}, {4, -16, -9},  {5, -16, -9},  {6, -16, -9},
+    {7, -23, -15}, {95, -16, -9}, {96, -16, -9}, {98, -16, -9}, {99, -19, -9},
+};
+const int kEventEffects[] = {1, 2, 4, 5, 6};
+
+TEST(AssetMix, EffectsSitAtTheirLoudnessUnderTheirCeilings) {
+    for (const EffectMix& e : kEffectMix) {
+        SCOPED_TRACE("effect " + std::to_string(e.n));
+        Wav w = Effect(e.n);
+        ASSERT_TRUE(w.ok);
+        ASSERT_EQ(w.channels, 1);
+        EXPECT_NEAR(assetgen::loudnessDb(ToFloat(w.samples), w.rate), e.loudnessDb, 0.3);
+        double peak = AmpDb(PeakOf(w.samples));
+        EXPECT_LE(peak, e.ceilingDb + 0.05);
+        // Headroom, not timidity: every effect uses most of its range.
+        EXPECT_GE(peak, e.ceilingDb - 4.5);
+    }
+}
+
+TEST(AssetMix, MusicSitsAboutEightDecibelsUnderTheEvents) {
+    Music m = DecodeMusic();
+    ASSERT_GT(m.frames, 0);
+    ASSERT_EQ(m.channels, 2);
+    double sum = 0;
+    for (int16_t x : m.samples) sum += static_cast<double>(x) * x;
+    double rmsDb = 10 * std::log10(sum / static_cast<double>(m.samples.size()) / (32767.0 * 32767.0));
+    EXPECT_NEAR(rmsDb, -22, 1.0) << "whole-loop level";
+    // The same meter over the whole loop, both channels.
+    std::vector<float> f = ToFloat(m.samples);
+    double k = 0;
+    for (int c = 0; c < 2; ++c)
+        for (double y : assetgen::kWeighted(f, m.rate, 2, c)) k += y * y;
+    double musicDb = 10 * std::log10(k / static_cast<double>(m.samples.size()));
+    double events = 0;
+    for (int n : kEventEffects) {
+        Wav w = Effect(n);
+        ASSERT_TRUE(w.ok);
+        events += assetgen::loudnessDb(ToFloat(w.samples), w.rate) / 5;
+    }
+    EXPECT_GE(events - musicDb, 7.0);
+    EXPECT_LE(events - musicDb, 9.0);
+}
+
+// The worst moment of play for the mix: the effects one update can start
+// together, summed sample by sample at the gains the game plays them at
+// (every effect of play at volume 1, the music channel at OpenAL's default
+// gain of 1, which the game never changes; OpenAL's own lowering of a
+// centred mono source is not counted), on top of the music's loudest
+// sample wherever it falls. In one update of the one-player game the
+// player may flap and step, and at most one contact happens (it sets the
+// bounce cooldown), bringing the contact sound and either the baddie's hit
+// and lost last life or the player's. The four loudest effects by the
+// meter are mixed as well, whether or not play can start them together.
+TEST(AssetMix, EffectsStartedTogetherAndTheMusicStayBelowFullScale) {
+    std::map<int, Wav> fx;
+    for (const EffectMix& e : kEffectMix) {
+        fx[e.n] = Effect(e.n);
+        ASSERT_TRUE(fx[e.n].ok) << e.n;
+    }
+    Music m = DecodeMusic();
+    ASSERT_GT(m.frames, 0);
+    const int musicPeak = PeakOf(m.samples);
+
+    std::vector<std::vector<int>> sets;
+    for (std::vector<int> pool : {std::vector<int>{3, 7, 4, 5, 2}, std::vector<int>{3, 7, 4, 6, 1}}) {
+        sets.push_back(pool);
+        for (size_t drop = 0; drop < pool.size(); ++drop) {
+            std::vector<int> four = pool;
+            four.erase(four.begin() + static_cast<long>(drop));
+            sets.push_back(four);
+        }
+    }
+    std::vector<std::pair<double, int>> byLoudness;
+    for (int n : {1, 2, 3, 4, 5, 6, 7}) {
+        std::vector<float> f = ToFloat(fx[n].samples);
+        byLoudness.push_back({assetgen::loudnessDb(f, 22050) + PeakOf(fx[n].samples) * 1e-9, n});
+    }
+    std::sort(byLoudness.rbegin(), byLoudness.rend());
+    sets.push_back({byLoudness[0].second, byLoudness[1].second, byLoudness[2].second, byLoudness[3].second});
+
+    int worst = 0;
+    std::string worstName;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        std::vector<int> sum;
+        for (int n : sets[k]) {
+            const std::vector<int16_t>& s = fx[n].samples;
+            if (sum.size() < s.size()) sum.resize(s.size(), 0);
+            for (size_t i = 0; i < s.size(); ++i) sum[i] += s[i];
+        }
+        int peak = 0;
+        for (int x : sum) peak = std::max(peak, std::abs(x));
+        std::string name;
+        for (int n : sets[k]) name += std::to_string(n) + " ";
+        EXPECT_LT(peak + musicPeak, 32767) << "effects " << name << "reach " << AmpDb(peak + musicPeak) << " dBFS";
+        if (peak + musicPeak > worst) {
+            worst = peak + musicPeak;
+            worstName = name;
+        }
+        if (k + 2 == sets.size() || k + 1 == sets.size()) {
+            std::printf("%s: effects %sand the music's peak (%.2f dBFS) reach %.2f dBFS\n",
+                        k + 1 == sets.size() ? "the four loudest" : "worst set one update starts", worstName.c_str(),
+                        AmpDb(musicPeak), AmpDb(worst));
+            worst = 0;
+        }
     }
 }
 

@@ -53,6 +53,8 @@ struct Pixels {
     int w = 0, h = 0;
     std::unique_ptr<unsigned char, void (*)(void*)> data{nullptr, stbi_image_free};
     unsigned alpha(int x, int y) const { return data.get()[(static_cast<size_t>(y) * w + x) * 4 + 3]; }
+    // Channel 0..2 (red, green, blue) on 0..1.
+    float chan(int x, int y, int c) const { return data.get()[(static_cast<size_t>(y) * w + x) * 4 + c] / 255.0f; }
 };
 
 Pixels loadRgba(const std::string& path) {
@@ -177,6 +179,195 @@ TEST(AssetImages, DefaultFontIsOneStripOf96PaddedFrames) {
         }
         if (f >= 1 && f <= 94) {
             EXPECT_TRUE(frameHasInk(p, f * fw + 1, 0, fw - 2, p.h)) << "glyph " << f;
+        }
+    }
+}
+
+// ---------------------------------------------------------------- art in its layout
+// Relative luminance (sRGB) and the contrast ratio of two luminances.
+float Linear(float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); }
+float Luminance(float r, float g, float b) { return 0.2126f * Linear(r) + 0.7152f * Linear(g) + 0.0722f * Linear(b); }
+float Contrast(float la, float lb) { return (std::max(la, lb) + 0.05f) / (std::min(la, lb) + 0.05f); }
+
+// Mean colourfulness (chroma), brightness and luma of a frame's opaque
+// pixels, and its alpha mask.
+struct FrameLook {
+    float chroma = 0, value = 0, luma = 0;
+    std::vector<bool> mask;
+};
+FrameLook LookOf(const Pixels& p, int x0, int y0, int fw, int fh) {
+    FrameLook f;
+    int n = 0;
+    for (int y = y0; y < y0 + fh; ++y)
+        for (int x = x0; x < x0 + fw; ++x) {
+            bool in = p.alpha(x, y) > 128;
+            f.mask.push_back(in);
+            if (!in) continue;
+            float r = p.chan(x, y, 0), g = p.chan(x, y, 1), b = p.chan(x, y, 2);
+            float mx = std::max({r, g, b}), mn = std::min({r, g, b});
+            f.chroma += mx - mn;
+            f.value += mx;
+            f.luma += 0.299f * r + 0.587f * g + 0.114f * b;
+            ++n;
+        }
+    if (n) {
+        f.chroma /= n;
+        f.value /= n;
+        f.luma /= n;
+    }
+    return f;
+}
+float Overlap(const std::vector<bool>& a, const std::vector<bool>& b) {
+    int both = 0, either = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        both += a[i] && b[i];
+        either += a[i] || b[i];
+    }
+    return either ? static_cast<float>(both) / either : 1.0f;
+}
+
+// The player stands out from every baddie in the frames play draws
+// (walking, flying, tumbling): more saturated and brighter, lighter in a
+// grey picture, and of another outline.
+TEST(AssetArt, PlayerStandsOutFromEveryBaddie) {
+    for (const Resolution& r : kResolutions) {
+        Pixels player = loadRgba(kData + "/gfx" + r.suffix + ".png");
+        Pixels baddies = loadRgba(kData + "/gfx2" + r.suffix + ".png");
+        ASSERT_TRUE(player.data && baddies.data);
+        const int fs = 32 * r.divisor;
+        auto at = [&](const Pixels& p, int frame) {
+            auto grid = gridFrames(p.w, p.h, fs, fs, 64);
+            return LookOf(p, grid[frame].first, grid[frame].second, fs, fs);
+        };
+        for (int frame : {0, 1, 2, 3, 4, 8, 9, 10, 11}) {
+            FrameLook me = at(player, frame);
+            for (int kind = 0; kind < 4; ++kind) {
+                SCOPED_TRACE(std::string(r.suffix) + " frame " + std::to_string(frame) + " baddie " + std::to_string(kind));
+                FrameLook them = at(baddies, kind * 16 + frame);
+                EXPECT_GT(me.chroma, them.chroma + 0.1f) << "not more colourful";
+                EXPECT_GT(me.value, them.value + 0.1f) << "not brighter";
+                EXPECT_GT(me.luma, them.luma + 0.15f) << "alike in grey";
+                EXPECT_LT(Overlap(me.mask, them.mask), 0.88f) << "alike in outline";
+            }
+        }
+    }
+}
+
+// The drawn area of a mid-handled image at scale k placed at (px, py):
+// every pixel with any cover, as virtual-screen points.
+template <class F>
+void ForInk(const Pixels& p, int divisor, float px, float py, float k, F f) {
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x)
+            if (p.alpha(x, y) > 0)
+                f(px + ((x + 0.5f) / divisor - p.w / 2.0f / divisor) * k, py + ((y + 0.5f) / divisor - p.h / 2.0f / divisor) * k);
+}
+
+// Virtual screens of the aspect ratios the game supports.
+struct Screen {
+    float w, h;
+};
+const Screen kScreens[] = {{640, 480}, {640, 360}, {640, 400}, {360, 480}};
+
+// The studio logo is the loading screen's centrepiece and the title menu's
+// credits button. On the loading screen (at 0.48 of the height, scale 1)
+// the spinner's dots (radius 8) circle the centre of the screen at a
+// quarter of its smaller side: no dot may touch the logo. On the menu (at
+// W - 70, 32, scale 0.35) it must end above the top score list, whose
+// letters begin at y = 60.
+TEST(AssetArt, StudioLogoClearsTheSpinnerAndTheTopList) {
+    for (const Resolution& r : kResolutions) {
+        Pixels logo = loadRgba(kData + "/common/VELDLogo" + r.suffix + ".png");
+        ASSERT_TRUE(logo.data);
+        for (const Screen& s : kScreens) {
+            SCOPED_TRACE(std::string(r.suffix) + " " + std::to_string(int(s.w)) + "x" + std::to_string(int(s.h)));
+            const float ring = 0.25f * std::min(s.w, s.h);
+            float nearest = 1e9f;
+            ForInk(logo, r.divisor, s.w / 2, s.h * 0.48f, 1, [&](float x, float y) {
+                nearest = std::min(nearest, ring - std::hypot(x - s.w / 2, y - s.h / 2));
+            });
+            EXPECT_GT(nearest, 8 + 2) << "a spinner dot touches the logo";
+            float bottom = -1e9f;
+            ForInk(logo, r.divisor, s.w - 70, 32, 0.35f, [&](float, float y) { bottom = std::max(bottom, y); });
+            EXPECT_LT(bottom, 60 - 2) << "the logo reaches the top list";
+        }
+    }
+}
+
+// Luminance statistics of the picture within a region, the picture drawn
+// through `sample` (returns false outside the picture).
+struct RegionLight {
+    float mean = 0, spread = 0, brightest = 0;  // brightest: 98th percentile
+};
+template <class F>
+RegionLight LightOver(float x0, float y0, float x1, float y1, F sample) {
+    std::vector<float> ls;
+    for (float y = y0; y < y1; y += 0.5f)
+        for (float x = x0; x < x1; x += 0.5f) {
+            float l;
+            if (sample(x, y, l)) ls.push_back(l);
+        }
+    RegionLight r;
+    if (ls.empty()) return r;
+    double sum = 0, sq = 0;
+    for (float l : ls) sum += l;
+    r.mean = static_cast<float>(sum / ls.size());
+    for (float l : ls) sq += (l - r.mean) * (l - r.mean);
+    r.spread = static_cast<float>(std::sqrt(sq / ls.size()));
+    std::sort(ls.begin(), ls.end());
+    r.brightest = ls[ls.size() * 98 / 100];
+    return r;
+}
+
+// The credits write white lines, fading out above and below, across the
+// test card's middle: from the card's centre about 45 pixels to the left
+// (the longest line) to past its right edge, and 57 pixels above and below.
+// That field of the card is dark and calm enough for the lines without a
+// band behind them.
+TEST(AssetArt, TestCardIsCalmWhereTheCreditsRun) {
+    for (const Resolution& r : kResolutions) {
+        SCOPED_TRACE(r.suffix);
+        Pixels card = loadRgba(kData + "/common/Testcard_Circle" + r.suffix + ".png");
+        ASSERT_TRUE(card.data);
+        RegionLight l = LightOver(128 - 45, 128 - 57, 256, 128 + 57, [&](float x, float y, float& out) {
+            int px = static_cast<int>(x * r.divisor), py = static_cast<int>(y * r.divisor);
+            // The card itself: its face and its inner ring, inside the outline.
+            if (px >= card.w || py >= card.h || std::hypot(x - 128, y - 128) > 117) return false;
+            out = Luminance(card.chan(px, py, 0), card.chan(px, py, 1), card.chan(px, py, 2));
+            return true;
+        });
+        EXPECT_LT(l.spread, 0.01f) << "busy";
+        EXPECT_GT(Contrast(1.0f, l.brightest), 7.0f) << "white text reads poorly";
+    }
+}
+
+// The title scene (drawn at scale 3 centred at W/2, 0.58 H) under the score
+// panel (40 % black) where the lists are written at scale 1.5: the "Top"
+// list from y = 60 in (255, 200, 100), the "Last" list from H/2 + 20 in
+// (200, 255, 100), each a heading and n lines of 15 pixels (n as the menu
+// computes it), from 120 pixels left of the right edge.
+TEST(AssetArt, MenuScoreListsReadOverTheTitleScene) {
+    Pixels scene = loadRgba(kData + "/menu-hd2.png");
+    ASSERT_TRUE(scene.data);
+    const float orange = Luminance(1, 200 / 255.0f, 100 / 255.0f), lime = Luminance(200 / 255.0f, 1, 100 / 255.0f);
+    for (const Screen& s : kScreens) {
+        SCOPED_TRACE(std::to_string(int(s.w)) + "x" + std::to_string(int(s.h)));
+        int n = std::max(1, std::min(10, static_cast<int>(s.h - 90 - s.h / 2) / 15));
+        auto sample = [&](float x, float y, float& out) {
+            float dx = 128 + (x - s.w / 2) / 3, dy = 128 + (y - 0.58f * s.h) / 3;
+            if (dx < 0 || dy < 0 || dx >= 256 || dy >= 256) return false;
+            int px = static_cast<int>(dx * 4), py = static_cast<int>(dy * 4);
+            float a = scene.alpha(px, py) / 255.0f;
+            // Sky pixels let the star field through; count them as black.
+            out = Luminance(scene.chan(px, py, 0) * a * 0.6f, scene.chan(px, py, 1) * a * 0.6f,
+                            scene.chan(px, py, 2) * a * 0.6f);
+            return true;
+        };
+        for (float top : {60.0f, s.h / 2 + 20}) {
+            RegionLight l = LightOver(s.w - 120, top, s.w, top + 15 * (n + 1) + 8, sample);
+            float text = top == 60 ? orange : lime;
+            EXPECT_GT(Contrast(text, l.brightest), 7.0f) << "list at " << top;
+            EXPECT_LT(l.spread, 0.02f) << "busy under the list at " << top;
         }
     }
 }

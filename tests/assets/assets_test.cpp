@@ -294,6 +294,21 @@ TEST(AssetArt, StudioLogoClearsTheSpinnerAndTheTopList) {
     }
 }
 
+// The title logo, drawn by the menu at scale 1.5 at (0.4 W, 96), ends left
+// of the score list, whose letters begin 114 pixels left of the right edge
+// (on a portrait screen the two share the same rows).
+TEST(AssetArt, TitleLogoEndsLeftOfTheScoreList) {
+    for (const Resolution& r : kResolutions) {
+        Pixels logo = loadRgba(kData + std::string("/logo") + r.suffix + ".png");
+        ASSERT_TRUE(logo.data);
+        for (const Screen& s : kScreens) {
+            float right = -1e9f;
+            ForInk(logo, r.divisor, s.w * 0.4f, 96, 1.5f, [&](float x, float) { right = std::max(right, x); });
+            EXPECT_LT(right, s.w - 114 - 2) << r.suffix << " " << s.w << "x" << s.h;
+        }
+    }
+}
+
 // Luminance statistics of the picture within a region, the picture drawn
 // through `sample` (returns false outside the picture).
 struct RegionLight {

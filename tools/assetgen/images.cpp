@@ -435,18 +435,23 @@ void drawBrick(Canvas& c, int i) {
         c.fill(intersect(sil, rectXY(0, 23, 128, 32)), withA(B::deep, 0.55f));
     };
     switch (i) {
-    case 0: {  // cobbles: rounded stones in dark mortar
+    case 0: {  // fieldstone: rough stones of different sizes in dark mortar
         outlineAndBase(slab, B::dark);
-        for (int row = 0; row < 1; ++row)
-            for (int k = 0; k < 7; ++k) {
-                float x = 12 + k * 17.4f + (hash01(k, row) - 0.5f) * 2;
-                float y = 17.2f;
-                Shape st = intersect(ellipse(x, y, 7.6f - hash01(row, k), 6.2f), grow(body, -0.6f));
-                Col face = mix(B::mid, B::light, hash01(k + 7, row));
-                c.fill(st, darken(face, 0.3f));
-                c.fill(intersect(st, move(st, -0.9f, -0.9f)), face);
-                c.fill(intersect(st, ellipse(x - 2, y - 2.6f, 3.2f, 1.4f)), B::top);
-            }
+        float x = 5.4f;
+        for (int k = 0; x < 122; ++k) {
+            float w = 10 + 8 * hash01(k, 3);
+            float x1 = std::min(122.6f, x + w);
+            float top = 10.2f + 1.6f * hash01(k, 4), bottom = 24.8f - 1.6f * hash01(k, 5);
+            Shape st = intersect(rectXY(x, top, x1, bottom, 2.8f), slab);
+            Col face = mix(B::dim, B::top, hash01(k + 7, 1));
+            c.fill(st, darken(face, 0.3f));
+            c.fill(intersect(st, move(st, -1.1f, -1.1f)), face);
+            c.fill(intersect(st, rectXY(x, top, x1, top + 1.6f)), lighten(face, 0.4f));
+            for (int d = 0; d < 3; ++d)
+                c.fill(intersect(circle(x + w * hash01(k, d + 10), top + 3 + (bottom - top - 5) * hash01(d, k + 20), 0.7f), st),
+                       darken(face, 0.45f));
+            x = x1 + 1.3f;
+        }
         topAndUnder(slab, B::light);
         break;
     }
@@ -597,15 +602,17 @@ void drawBrick(Canvas& c, int i) {
         Shape turf = slab;
         for (int k = 0; k < 15; ++k) turf = unite(turf, ellipse(8.0f + k * 8.0f, 6.5f, 3.6f, 2.4f + (k % 3) * 0.5f));
         turf = intersect(turf, rectXY(3, 2, 125, 28));
-        outlineAndBase(turf, B::dark);
-        c.fill(intersect(turf, rectXY(0, 0, 128, 11.5f)), B::light);
-        c.fill(intersect(turf, rectXY(0, 0, 128, 7)), B::top);
+        outlineAndBase(turf, B::dim);
+        c.fill(intersect(turf, rectXY(0, 0, 128, 11.5f)), B::mid);
+        c.fill(intersect(turf, rectXY(0, 0, 128, 7)), B::light);
+        c.fill(intersect(turf, rectXY(0, 11.5f, 128, 12.5f)), B::dark);
         for (int k = 0; k < 22; ++k) {
-            float x = 8 + hash01(k, 4) * 112, y = 14 + hash01(k, 5) * 9;
+            float x = 8 + hash01(k, 4) * 112, y = 15 + hash01(k, 5) * 8;
             Shape pb = intersect(ellipse(x, y, 1.6f + hash01(k, 6), 1.1f), slab);
-            c.fill(move(pb, 0.4f, 0.4f), B::deep);
-            c.fill(pb, B::mid);
+            c.fill(pb, B::deep);
+            c.fill(intersect(pb, move(pb, 0, 0.8f)), B::dark);
         }
+        c.fill(intersect(turf, rectXY(0, 23, 128, 32)), withA(B::deep, 0.5f));
         break;
     }
     case 12: {  // ice: a cold block with broad glints and short icicles
@@ -961,8 +968,18 @@ Shape logoLetters() {
     return unite(unite(z, e), unite(l, k));
 }
 
+// The same shape narrowed horizontally by k about x = cx.
+Shape squeezeX(const Shape& a, float cx, float k) {
+    return Shape{[a, cx, k](float x, float y) { return a(cx + (x - cx) / k, y) * k; }, cx + (a.x0 - cx) * k, a.y0,
+                 cx + (a.x1 - cx) * k, a.y1};
+}
+
+// The title logo. The menu draws it at scale 1.5 at 0.4 of the width, so on
+// a portrait screen its right end comes close to the score list: letters,
+// outline, shadow and sparkles all end by x = 195.
 void drawLogo(Canvas& c, int) {
-    Shape s = logoLetters();
+    auto N = [](const Shape& sh) { return squeezeX(sh, 20, 0.88f); };
+    Shape s = N(logoLetters());
     c.fill(move(grow(s, 5), 3, 5), withA(P::ink, 0.55f));
     c.fill(grow(s, 5), P::ink);
     c.fill(grow(s, 2.5f), P::white);
@@ -971,11 +988,11 @@ void drawLogo(Canvas& c, int) {
     c.fill(intersect(grow(s, -4), move(rectXY(0, 80, 256, 128), 0, 0)), withA(P::rust, 0.6f));
     // Little wings on the Z and a few sparkles.
     Shape wing = unite(unite(ellipse(22, 40, 14, 5), ellipse(24, 48, 11, 4)), ellipse(27, 55, 7, 3));
-    wing = rotate(wing, 34, 46, -18);
+    wing = N(rotate(wing, 34, 46, -18));
     c.fill(grow(wing, 2.5f), P::ink);
     shaded(c, wing, P::sky, 2);
     for (int k = 0; k < 4; ++k) {
-        const float px[4] = {222, 232, 100, 212}, py[4] = {24, 44, 18, 100}, pr[4] = {8, 5, 6, 5};
+        const float px[4] = {184, 152, 96, 184}, py[4] = {22, 10, 16, 104}, pr[4] = {8, 5, 6, 5};
         c.fill(grow(starShape(px[k], py[k], pr[k], pr[k] * 0.3f, 4, 0), 1.2f), P::ink);
         c.fill(starShape(px[k], py[k], pr[k], pr[k] * 0.3f, 4, 0), P::cream);
     }

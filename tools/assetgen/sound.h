@@ -10,8 +10,8 @@ std::string soundPath(int n);
 
 // The loudness meter used to master the sounds: K-weighted (the loudness
 // meter's pre-filter), the mean square of the loudest window, in dB
-// relative to a full-scale square wave. A sound shorter than the window is
-// measured as if followed by silence.
+// relative to full scale (a full-scale 1 kHz sine reads -2.3 dB). A sound
+// shorter than the window is measured as if followed by silence.
 double loudnessDb(const std::vector<float>& mono, int rate, double window = 0.1);
 // One channel of interleaved samples through the meter's pre-filter.
 std::vector<double> kWeighted(const std::vector<float>& x, int rate, int channels, int channel);

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -52,6 +54,8 @@ struct Pixels {
     int w = 0, h = 0;
     std::unique_ptr<unsigned char, void (*)(void*)> data{nullptr, stbi_image_free};
     unsigned alpha(int x, int y) const { return data.get()[(static_cast<size_t>(y) * w + x) * 4 + 3]; }
+    // Channel 0..2 (red, green, blue) on 0..1.
+    float chan(int x, int y, int c) const { return data.get()[(static_cast<size_t>(y) * w + x) * 4 + c] / 255.0f; }
 };
 
 Pixels loadRgba(const std::string& path) {
@@ -180,6 +184,210 @@ TEST(AssetImages, DefaultFontIsOneStripOf96PaddedFrames) {
     }
 }
 
+// ---------------------------------------------------------------- art in its layout
+// Relative luminance (sRGB) and the contrast ratio of two luminances.
+float Linear(float c) { return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f); }
+float Luminance(float r, float g, float b) { return 0.2126f * Linear(r) + 0.7152f * Linear(g) + 0.0722f * Linear(b); }
+float Contrast(float la, float lb) { return (std::max(la, lb) + 0.05f) / (std::min(la, lb) + 0.05f); }
+
+// Mean colourfulness (chroma), brightness and luma of a frame's opaque
+// pixels, and its alpha mask.
+struct FrameLook {
+    float chroma = 0, value = 0, luma = 0;
+    std::vector<bool> mask;
+};
+FrameLook LookOf(const Pixels& p, int x0, int y0, int fw, int fh) {
+    FrameLook f;
+    int n = 0;
+    for (int y = y0; y < y0 + fh; ++y)
+        for (int x = x0; x < x0 + fw; ++x) {
+            bool in = p.alpha(x, y) > 128;
+            f.mask.push_back(in);
+            if (!in) continue;
+            float r = p.chan(x, y, 0), g = p.chan(x, y, 1), b = p.chan(x, y, 2);
+            float mx = std::max({r, g, b}), mn = std::min({r, g, b});
+            f.chroma += mx - mn;
+            f.value += mx;
+            f.luma += 0.299f * r + 0.587f * g + 0.114f * b;
+            ++n;
+        }
+    if (n) {
+        f.chroma /= n;
+        f.value /= n;
+        f.luma /= n;
+    }
+    return f;
+}
+float Overlap(const std::vector<bool>& a, const std::vector<bool>& b) {
+    int both = 0, either = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        both += a[i] && b[i];
+        either += a[i] || b[i];
+    }
+    return either ? static_cast<float>(both) / either : 1.0f;
+}
+
+// The player stands out from every baddie in the frames play draws
+// (walking, flying, tumbling): more saturated and brighter, lighter in a
+// grey picture, and of another outline.
+TEST(AssetArt, PlayerStandsOutFromEveryBaddie) {
+    for (const Resolution& r : kResolutions) {
+        Pixels player = loadRgba(kData + "/gfx" + r.suffix + ".png");
+        Pixels baddies = loadRgba(kData + "/gfx2" + r.suffix + ".png");
+        ASSERT_TRUE(player.data && baddies.data);
+        const int fs = 32 * r.divisor;
+        auto at = [&](const Pixels& p, int frame) {
+            auto grid = gridFrames(p.w, p.h, fs, fs, 64);
+            return LookOf(p, grid[frame].first, grid[frame].second, fs, fs);
+        };
+        for (int frame : {0, 1, 2, 3, 4, 8, 9, 10, 11}) {
+            FrameLook me = at(player, frame);
+            for (int kind = 0; kind < 4; ++kind) {
+                SCOPED_TRACE(std::string(r.suffix) + " frame " + std::to_string(frame) + " baddie " + std::to_string(kind));
+                FrameLook them = at(baddies, kind * 16 + frame);
+                EXPECT_GT(me.chroma, them.chroma + 0.1f) << "not more colourful";
+                EXPECT_GT(me.value, them.value + 0.1f) << "not brighter";
+                EXPECT_GT(me.luma, them.luma + 0.15f) << "alike in grey";
+                EXPECT_LT(Overlap(me.mask, them.mask), 0.88f) << "alike in outline";
+            }
+        }
+    }
+}
+
+// The drawn area of a mid-handled image at scale k placed at (px, py):
+// every pixel with any cover, as virtual-screen points.
+template <class F>
+void ForInk(const Pixels& p, int divisor, float px, float py, float k, F f) {
+    for (int y = 0; y < p.h; ++y)
+        for (int x = 0; x < p.w; ++x)
+            if (p.alpha(x, y) > 0)
+                f(px + ((x + 0.5f) / divisor - p.w / 2.0f / divisor) * k, py + ((y + 0.5f) / divisor - p.h / 2.0f / divisor) * k);
+}
+
+// Virtual screens of the aspect ratios the game supports.
+struct Screen {
+    float w, h;
+};
+const Screen kScreens[] = {{640, 480}, {640, 360}, {640, 400}, {360, 480}};
+
+// The studio logo is the loading screen's centrepiece and the title menu's
+// credits button. On the loading screen (at 0.48 of the height, scale 1)
+// the spinner's dots (radius 8) circle the centre of the screen at a
+// quarter of its smaller side: no dot may touch the logo. On the menu (at
+// W - 70, 32, scale 0.35) it must end above the top score list, whose
+// letters begin at y = 60.
+TEST(AssetArt, StudioLogoClearsTheSpinnerAndTheTopList) {
+    for (const Resolution& r : kResolutions) {
+        Pixels logo = loadRgba(kData + "/common/VELDLogo" + r.suffix + ".png");
+        ASSERT_TRUE(logo.data);
+        for (const Screen& s : kScreens) {
+            SCOPED_TRACE(std::string(r.suffix) + " " + std::to_string(int(s.w)) + "x" + std::to_string(int(s.h)));
+            const float ring = 0.25f * std::min(s.w, s.h);
+            float nearest = 1e9f;
+            ForInk(logo, r.divisor, s.w / 2, s.h * 0.48f, 1, [&](float x, float y) {
+                nearest = std::min(nearest, ring - std::hypot(x - s.w / 2, y - s.h / 2));
+            });
+            EXPECT_GT(nearest, 8 + 2) << "a spinner dot touches the logo";
+            float bottom = -1e9f;
+            ForInk(logo, r.divisor, s.w - 70, 32, 0.35f, [&](float, float y) { bottom = std::max(bottom, y); });
+            EXPECT_LT(bottom, 60 - 2) << "the logo reaches the top list";
+        }
+    }
+}
+
+// The title logo, drawn by the menu at scale 1.5 at (0.4 W, 96), ends left
+// of the score list, whose letters begin 114 pixels left of the right edge
+// (on a portrait screen the two share the same rows).
+TEST(AssetArt, TitleLogoEndsLeftOfTheScoreList) {
+    for (const Resolution& r : kResolutions) {
+        Pixels logo = loadRgba(kData + std::string("/logo") + r.suffix + ".png");
+        ASSERT_TRUE(logo.data);
+        for (const Screen& s : kScreens) {
+            float right = -1e9f;
+            ForInk(logo, r.divisor, s.w * 0.4f, 96, 1.5f, [&](float x, float) { right = std::max(right, x); });
+            EXPECT_LT(right, s.w - 114 - 2) << r.suffix << " " << s.w << "x" << s.h;
+        }
+    }
+}
+
+// Luminance statistics of the picture within a region, the picture drawn
+// through `sample` (returns false outside the picture).
+struct RegionLight {
+    float mean = 0, spread = 0, brightest = 0;  // brightest: 98th percentile
+};
+template <class F>
+RegionLight LightOver(float x0, float y0, float x1, float y1, F sample) {
+    std::vector<float> ls;
+    for (float y = y0; y < y1; y += 0.5f)
+        for (float x = x0; x < x1; x += 0.5f) {
+            float l;
+            if (sample(x, y, l)) ls.push_back(l);
+        }
+    RegionLight r;
+    if (ls.empty()) return r;
+    double sum = 0, sq = 0;
+    for (float l : ls) sum += l;
+    r.mean = static_cast<float>(sum / ls.size());
+    for (float l : ls) sq += (l - r.mean) * (l - r.mean);
+    r.spread = static_cast<float>(std::sqrt(sq / ls.size()));
+    std::sort(ls.begin(), ls.end());
+    r.brightest = ls[ls.size() * 98 / 100];
+    return r;
+}
+
+// The credits write white lines, fading out above and below, across the
+// test card's middle: from the card's centre about 45 pixels to the left
+// (the longest line) to past its right edge, and 57 pixels above and below.
+// That field of the card is dark and calm enough for the lines without a
+// band behind them.
+TEST(AssetArt, TestCardIsCalmWhereTheCreditsRun) {
+    for (const Resolution& r : kResolutions) {
+        SCOPED_TRACE(r.suffix);
+        Pixels card = loadRgba(kData + "/common/Testcard_Circle" + r.suffix + ".png");
+        ASSERT_TRUE(card.data);
+        RegionLight l = LightOver(128 - 45, 128 - 57, 256, 128 + 57, [&](float x, float y, float& out) {
+            int px = static_cast<int>(x * r.divisor), py = static_cast<int>(y * r.divisor);
+            // The card itself: its face and its inner ring, inside the outline.
+            if (px >= card.w || py >= card.h || std::hypot(x - 128, y - 128) > 117) return false;
+            out = Luminance(card.chan(px, py, 0), card.chan(px, py, 1), card.chan(px, py, 2));
+            return true;
+        });
+        EXPECT_LT(l.spread, 0.01f) << "busy";
+        EXPECT_GT(Contrast(1.0f, l.brightest), 7.0f) << "white text reads poorly";
+    }
+}
+
+// The title scene (drawn at scale 3 centred at W/2, 0.58 H) under the score
+// panel (40 % black) where the lists are written at scale 1.5: the "Top"
+// list from y = 60 in (255, 200, 100), the "Last" list from H/2 + 20 in
+// (200, 255, 100), each a heading and n lines of 15 pixels (n as the menu
+// computes it), from 120 pixels left of the right edge.
+TEST(AssetArt, MenuScoreListsReadOverTheTitleScene) {
+    Pixels scene = loadRgba(kData + "/menu-hd2.png");
+    ASSERT_TRUE(scene.data);
+    const float orange = Luminance(1, 200 / 255.0f, 100 / 255.0f), lime = Luminance(200 / 255.0f, 1, 100 / 255.0f);
+    for (const Screen& s : kScreens) {
+        SCOPED_TRACE(std::to_string(int(s.w)) + "x" + std::to_string(int(s.h)));
+        int n = std::max(1, std::min(10, static_cast<int>(s.h - 90 - s.h / 2) / 15));
+        auto sample = [&](float x, float y, float& out) {
+            float dx = 128 + (x - s.w / 2) / 3, dy = 128 + (y - 0.58f * s.h) / 3;
+            if (dx < 0 || dy < 0 || dx >= 256 || dy >= 256) return false;
+            int px = static_cast<int>(dx * 4), py = static_cast<int>(dy * 4);
+            float a = scene.alpha(px, py) / 255.0f;
+            // Sky pixels let the star field through; count them as black.
+            out = Luminance(scene.chan(px, py, 0) * a * 0.6f, scene.chan(px, py, 1) * a * 0.6f,
+                            scene.chan(px, py, 2) * a * 0.6f);
+            return true;
+        };
+        for (float top : {60.0f, s.h / 2 + 20}) {
+            RegionLight l = LightOver(s.w - 120, top, s.w, top + 15 * (n + 1) + 8, sample);
+            float text = top == 60 ? orange : lime;
+            EXPECT_GT(Contrast(text, l.brightest), 7.0f) << "list at " << top;
+            EXPECT_LT(l.spread, 0.02f) << "busy under the list at " << top;
+        }
+    }
+}
+
 // ---------------------------------------------------------------- sounds
 std::vector<uint8_t> readFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -238,7 +446,7 @@ TEST(AssetSounds, EveryEffectIsShortAudiblePcm) {
         EXPECT_LT(seconds, 2.5);
         int peak = 0;
         for (int16_t s : w.samples) peak = std::max(peak, std::abs(static_cast<int>(s)));
-        EXPECT_GT(peak, 8000) << "too quiet";
+        EXPECT_GT(peak, 3000) << "too quiet";  // levels in detail: AssetMix
         EXPECT_LT(peak, 32767) << "clipped";
         // Starts and ends at rest, so playing it does not click.
         EXPECT_LT(std::abs(w.samples.front()), 500);
@@ -264,6 +472,181 @@ TEST(AssetSounds, MusicDecodesAsAboutAMinuteThatLoopsWithoutAClick) {
             step = std::max(step, std::abs(at(frames - 2 - i) - at(frames - 1 - i)));
         }
         EXPECT_LE(std::abs(at(frames - 1) - at(0)), 2 * step + 64) << "channel " << c;
+    }
+}
+
+// ---------------------------------------------------------------- mix
+// Levels in dB relative to full scale (32767).
+double AmpDb(double a) { return 20 * std::log10(a / 32767.0); }
+
+int PeakOf(const std::vector<int16_t>& s) {
+    int p = 0;
+    for (int16_t x : s) p = std::max(p, std::abs(static_cast<int>(x)));
+    return p;
+}
+
+std::vector<float> ToFloat(const std::vector<int16_t>& s) {
+    std::vector<float> f(s.size());
+    for (size_t i = 0; i < s.size(); ++i) f[i] = static_cast<float>(s[i]) / 32767.0f;
+    return f;
+}
+
+Wav Effect(int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/sfx/%03d.wav", n);
+    return parseWav(readFile(kData + name));
+}
+
+struct Music {
+    int channels = 0, rate = 0, frames = 0;
+    std::vector<int16_t> samples;  // interleaved
+};
+Music DecodeMusic() {
+    Music m;
+    short* out = nullptr;
+    m.frames = stb_vorbis_decode_filename((kData + "/sfx/floating.ogg").c_str(), &m.channels, &m.rate, &out);
+    if (m.frames > 0) m.samples.assign(out, out + static_cast<size_t>(m.frames) * m.channels);
+    std::free(out);
+    return m;
+}
+
+// The meter the sounds are mastered with, on signals whose reading is
+// known: the pre-filter lifts 1 kHz by 0.69 dB and its high-pass is 1.1 dB
+// down at 100 Hz; a sine's mean square is half its peak's square; a burst
+// shorter than the window is averaged with silence.
+TEST(AssetMix, LoudnessMeterReadsKnownSignals) {
+    struct Case {
+        double hz, seconds, amp, expectDb;
+    } cases[] = {
+        {1000, 1.0, 1.0, -3.01 + 0.69},
+        {1000, 1.0, 0.5, -3.01 + 0.69 - 6.02},
+        {100, 1.0, 1.0, -3.01 - 1.1},
+        {1000, 0.01, 1.0, -3.01 + 0.69 - 10},
+        {1000, 0.05, 1.0, -3.01 + 0.69 - 3.01},
+    };
+    for (const Case& c : cases) {
+        std::vector<float> v(static_cast<size_t>(c.seconds * 22050));
+        for (size_t i = 0; i < v.size(); ++i)
+            v[i] = static_cast<float>(c.amp * std::sin(6.283185307179586 * c.hz * static_cast<double>(i) / 22050));
+        EXPECT_NEAR(assetgen::loudnessDb(v, 22050), c.expectDb, 0.2) << c.hz << " Hz, " << c.seconds << " s";
+    }
+}
+
+// Each effect's loudness (the meter's loudest 100 ms) and the peak it must
+// stay under. The events of play and the menu confirm share one loudness;
+// the flap and the footstep, which repeat all through play, and the menu
+// tick sit lower.
+struct EffectMix {
+    int n;
+    double loudnessDb, ceilingDb;
+};
+const EffectMix kEffectMix[] = {
+    {1, -16, -9}, {2, -16, -9}, {3, -20, -12}, {4, -16, -9},  {5, -16, -9},  {6, -16, -9},
+    {7, -23, -15}, {95, -16, -9}, {96, -16, -9}, {98, -16, -9}, {99, -19, -9},
+};
+const int kEventEffects[] = {1, 2, 4, 5, 6};
+
+TEST(AssetMix, EffectsSitAtTheirLoudnessUnderTheirCeilings) {
+    for (const EffectMix& e : kEffectMix) {
+        SCOPED_TRACE("effect " + std::to_string(e.n));
+        Wav w = Effect(e.n);
+        ASSERT_TRUE(w.ok);
+        ASSERT_EQ(w.channels, 1);
+        EXPECT_NEAR(assetgen::loudnessDb(ToFloat(w.samples), w.rate), e.loudnessDb, 0.3);
+        double peak = AmpDb(PeakOf(w.samples));
+        EXPECT_LE(peak, e.ceilingDb + 0.05);
+        // Headroom, not timidity: every effect uses most of its range.
+        EXPECT_GE(peak, e.ceilingDb - 4.5);
+    }
+}
+
+TEST(AssetMix, MusicSitsAboutEightDecibelsUnderTheEvents) {
+    Music m = DecodeMusic();
+    ASSERT_GT(m.frames, 0);
+    ASSERT_EQ(m.channels, 2);
+    double sum = 0;
+    for (int16_t x : m.samples) sum += static_cast<double>(x) * x;
+    double rmsDb = 10 * std::log10(sum / static_cast<double>(m.samples.size()) / (32767.0 * 32767.0));
+    EXPECT_NEAR(rmsDb, -22, 1.0) << "whole-loop level";
+    // The same meter over the whole loop, both channels.
+    std::vector<float> f = ToFloat(m.samples);
+    double k = 0;
+    for (int c = 0; c < 2; ++c)
+        for (double y : assetgen::kWeighted(f, m.rate, 2, c)) k += y * y;
+    double musicDb = 10 * std::log10(k / static_cast<double>(m.samples.size()));
+    double events = 0;
+    for (int n : kEventEffects) {
+        Wav w = Effect(n);
+        ASSERT_TRUE(w.ok);
+        events += assetgen::loudnessDb(ToFloat(w.samples), w.rate) / 5;
+    }
+    EXPECT_GE(events - musicDb, 7.0);
+    EXPECT_LE(events - musicDb, 9.0);
+    std::printf("music: RMS %.2f dBFS, loudness %.2f dB; events %.2f dB, %.2f dB over the music\n", rmsDb, musicDb,
+                events, events - musicDb);
+}
+
+// The worst moment of play for the mix: the effects one update can start
+// together, summed sample by sample at the gains the game plays them at
+// (every effect of play at volume 1, the music channel at OpenAL's default
+// gain of 1, which the game never changes; OpenAL's own lowering of a
+// centred mono source is not counted), on top of the music's loudest
+// sample wherever it falls. In one update of the one-player game the
+// player may flap and step, and at most one contact happens (it sets the
+// bounce cooldown), bringing the contact sound and either the baddie's hit
+// and lost last life or the player's. The four loudest effects by the
+// meter are mixed as well, whether or not play can start them together.
+TEST(AssetMix, EffectsStartedTogetherAndTheMusicStayBelowFullScale) {
+    std::map<int, Wav> fx;
+    for (const EffectMix& e : kEffectMix) {
+        fx[e.n] = Effect(e.n);
+        ASSERT_TRUE(fx[e.n].ok) << e.n;
+    }
+    Music m = DecodeMusic();
+    ASSERT_GT(m.frames, 0);
+    const int musicPeak = PeakOf(m.samples);
+
+    std::vector<std::vector<int>> sets;
+    for (std::vector<int> pool : {std::vector<int>{3, 7, 4, 5, 2}, std::vector<int>{3, 7, 4, 6, 1}}) {
+        sets.push_back(pool);
+        for (size_t drop = 0; drop < pool.size(); ++drop) {
+            std::vector<int> four = pool;
+            four.erase(four.begin() + static_cast<long>(drop));
+            sets.push_back(four);
+        }
+    }
+    std::vector<std::pair<double, int>> byLoudness;
+    for (int n : {1, 2, 3, 4, 5, 6, 7}) {
+        std::vector<float> f = ToFloat(fx[n].samples);
+        byLoudness.push_back({assetgen::loudnessDb(f, 22050) + PeakOf(fx[n].samples) * 1e-9, n});
+    }
+    std::sort(byLoudness.rbegin(), byLoudness.rend());
+    sets.push_back({byLoudness[0].second, byLoudness[1].second, byLoudness[2].second, byLoudness[3].second});
+
+    int worst = 0;
+    std::string worstName;
+    for (size_t k = 0; k < sets.size(); ++k) {
+        std::vector<int> sum;
+        for (int n : sets[k]) {
+            const std::vector<int16_t>& s = fx[n].samples;
+            if (sum.size() < s.size()) sum.resize(s.size(), 0);
+            for (size_t i = 0; i < s.size(); ++i) sum[i] += s[i];
+        }
+        int peak = 0;
+        for (int x : sum) peak = std::max(peak, std::abs(x));
+        std::string name;
+        for (int n : sets[k]) name += std::to_string(n) + " ";
+        EXPECT_LT(peak + musicPeak, 32767) << "effects " << name << "reach " << AmpDb(peak + musicPeak) << " dBFS";
+        if (peak + musicPeak > worst) {
+            worst = peak + musicPeak;
+            worstName = name;
+        }
+        if (k + 2 == sets.size() || k + 1 == sets.size()) {
+            std::printf("%s: effects %sand the music's peak (%.2f dBFS) reach %.2f dBFS\n",
+                        k + 1 == sets.size() ? "the four loudest" : "worst set one update starts", worstName.c_str(),
+                        AmpDb(musicPeak), AmpDb(worst));
+            worst = 0;
+        }
     }
 }
 

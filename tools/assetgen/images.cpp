@@ -1,6 +1,8 @@
 // Every image sheet of the game, drawn in design pixels.
 #include "tools/assetgen/images.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "tools/assetgen/glyphs.h"
@@ -161,6 +163,8 @@ struct Look {
     int head = 0;  // 0 plain tuft, 1 horns, 2 ears, 3 antenna, 4 helmet, 5 crest
     bool angry = false;
     bool cyclops = false;
+    bool bat = false;  // pointed membrane wings and a barbed tail (baddies)
+    float rx = 9.2f, ry = 8.6f;  // body radii
 };
 
 struct Pose {
@@ -179,10 +183,14 @@ void creature(Canvas& c, const Look& L, const Pose& p, float k = 1, float ox = 0
     auto T = [&](const Shape& s) { return move(scaleAbout(s, 16, 16, k), ox, oy); };
     const float ol = c.outline() * (k > 1.5f ? 1.6f : 1.0f);
     const float by = 16 + p.bob;
-    Shape body = ellipse(15, by, 9.2f, 8.6f * p.squash);
-    Shape tail = polygon({8, by - 1, 3, by - 5, 4.5f, by + 1.5f, 8, by + 3});
+    Shape body = ellipse(15, by, L.rx, L.ry * p.squash);
+    Shape tail = L.bat ? unite(capsule(8.5f, by + 1, 3.5f, by + 3.5f, 0.8f), polygon({4.8f, by + 1.2f, 0.8f, by + 4.6f, 4.4f, by + 5.6f}))
+                       : polygon({8, by - 1, 3, by - 5, 4.5f, by + 1.5f, 8, by + 3});
+    // Face and head follow the body's front and top.
+    const float front = L.rx - 9.2f, head = 8.6f - L.ry;
     Shape beak = grow(polygon({22.5f, by - 2.2f, 28.5f, by + 0.2f, 22.5f, by + 2.8f}), 0.4f);
     if (p.dazed) beak = unite(beak, grow(polygon({22.5f, by + 2, 27, by + 4.5f, 22, by + 4.5f}), 0.3f));
+    beak = move(beak, front, 0);
     // Legs and feet.
     Shape legs = circle(-100, -100, 0.1f);
     Shape feet = legs;
@@ -201,27 +209,34 @@ void creature(Canvas& c, const Look& L, const Pose& p, float k = 1, float ox = 0
     case 0: deco = unite(ellipse(14, by - 9.5f, 1.6f, 3), rotate(ellipse(17, by - 9, 1.3f, 2.6f), 17, by - 7, 30)); break;
     case 1:
         deco = unite(polygon({10, by - 6, 8, by - 13.5f, 13.5f, by - 7.5f}), polygon({17, by - 7.5f, 21, by - 13.5f, 20.5f, by - 5.5f}));
-        decoCol = P::cream;
+        decoCol = hex(0xc8bca0);
         break;
     case 2:
         deco = unite(polygon({9, by - 5, 7.5f, by - 14, 13.5f, by - 7}), polygon({16, by - 7.5f, 20, by - 14.5f, 20.5f, by - 5}));
         break;
     case 3:
         deco = unite(capsule(15, by - 7, 17, by - 12.5f, 0.7f), circle(17.5f, by - 13, 1.9f));
-        decoCol = P::yellow;
+        decoCol = hex(0xc09040);
         break;
     case 4:
         deco = unite(intersect(ellipse(15, by - 2, 10, 8.5f), rectXY(4, by - 12, 26, by - 3.5f)), polygon({13, by - 9, 15, by - 15, 17, by - 9}));
-        decoCol = P::grey;
+        decoCol = hex(0x8a90a8);
         break;
     case 5:
         deco = unite(unite(ellipse(11.5f, by - 9, 2.2f, 3.4f), ellipse(15, by - 10.5f, 2.2f, 3.8f)), ellipse(18.5f, by - 9, 2, 3));
         decoCol = P::orange;
         break;
     }
+    deco = move(deco, front * 0.5f, head);
     // Wings: far wing behind the body, near wing on top.
     const float sx = 12.5f, sy = by + 0.5f;
     Shape wingShape = uniteSmooth(ellipse(sx - 5.5f, sy, 6.8f, 3.4f), ellipse(sx - 9, sy + 1.5f, 3.5f, 2), 1.0f);
+    if (L.bat) {
+        // A pointed membrane with a scalloped trailing edge.
+        Shape membrane = polygon({sx + 1, sy - 2.2f, sx - 13, sy - 3.6f, sx - 11, sy + 4.2f, sx - 1, sy + 3.8f});
+        wingShape = subtract(subtract(subtract(membrane, circle(sx - 9.2f, sy + 5.8f, 2.4f)), circle(sx - 4.8f, sy + 5.6f, 2.2f)),
+                             circle(sx - 13.4f, sy + 1.6f, 1.6f));
+    }
     Shape nearWing = rotate(wingShape, sx, sy, p.wing);
     Shape farWing = move(rotate(wingShape, sx, sy, p.wing + 12), 2.5f, -1.5f);
     bool showFar = p.tucked && p.wing >= 45;
@@ -246,7 +261,7 @@ void creature(Canvas& c, const Look& L, const Pose& p, float k = 1, float ox = 0
     c.fill(T(beak), L.beak);
     c.fill(T(intersect(beak, rectXY(20, by + 0.4f, 30, by + 6))), darken(L.beak, 0.25f));
     // Eye.
-    float ex = L.cyclops ? 18.5f : 19.3f, ey = by - 3.0f;
+    float ex = (L.cyclops ? 18.5f : 19.3f) + front * 0.7f, ey = by - 3.0f + head * 0.6f;
     float er = L.cyclops ? 3.6f : 2.9f;
     if (p.dazed) {
         c.fill(T(unite(capsule(ex - 1.8f, ey - 1.8f, ex + 1.8f, ey + 1.8f, 0.6f), capsule(ex + 1.8f, ey - 1.8f, ex - 1.8f, ey + 1.8f, 0.6f))), P::ink);
@@ -263,8 +278,13 @@ void creature(Canvas& c, const Look& L, const Pose& p, float k = 1, float ox = 0
     // Near wing with its own outline so it reads against the body.
     c.fill(T(grow(nearWing, ol / k)), P::ink);
     shaded(c, T(nearWing), L.wing, 1.0f);
-    // Feather line.
-    c.fill(T(intersect(rotate(capsule(sx - 9, sy + 0.8f, sx - 3, sy + 0.8f, 0.35f), sx, sy, p.wing), nearWing)), darken(L.wing, 0.3f));
+    // Feather line, or the membrane's finger bones.
+    if (L.bat) {
+        Shape bones = unite(capsule(sx, sy - 1.2f, sx - 11.5f, sy - 2.6f, 0.35f), capsule(sx - 1, sy - 0.8f, sx - 7, sy + 3.2f, 0.35f));
+        c.fill(T(intersect(rotate(bones, sx, sy, p.wing), nearWing)), darken(L.wing, 0.45f));
+    } else {
+        c.fill(T(intersect(rotate(capsule(sx - 9, sy + 0.8f, sx - 3, sy + 0.8f, 0.35f), sx, sy, p.wing), nearWing)), darken(L.wing, 0.3f));
+    }
 }
 
 Pose walkPose(int i) {
@@ -319,7 +339,8 @@ void creatureFrame(Canvas& c, const Look& L, int f) {
 Look playerLook(int block) {
     Look L;
     switch (block) {
-    case 0: L = {P::teal, P::cream, P::sky, P::orange, P::orange, 0, false, false}; break;
+    // Player one is the brightest, most saturated figure on the field.
+    case 0: L = {hex(0x1ee0cc), hex(0xfff4b0), hex(0xa6f0ff), hex(0xff9a2a), hex(0xff9a2a), 0, false, false}; break;
     case 1: L = {P::lime, P::cream, P::green, P::orange, P::orange, 5, false, false}; break;
     case 2: L = {P::pink, P::cream, hex(0xffc0d4), P::yellow, P::orange, 5, false, false}; break;
     default: L = {P::violet, P::cream, hex(0xc8a0ff), P::yellow, P::orange, 0, false, false}; break;
@@ -330,10 +351,14 @@ Look playerLook(int block) {
 Look baddieLook(int kind) {
     Look L;
     switch (kind) {
-    case 0: L = {P::red, hex(0xffb08a), P::wine, P::yellow, P::yellow, 1, true, false}; break;
-    case 1: L = {P::plum, hex(0xc8a0ff), P::violet, P::pink, P::pink, 2, true, false}; break;
-    case 2: L = {P::green, P::lime, P::forest, P::orange, P::orange, 3, false, true}; break;
-    default: L = {hex(0x46507e), P::pale, hex(0x8c96c8), P::orange, P::grey, 4, true, false}; break;
+    // Baddies are darker and duller than the player, with bat wings, barbed
+    // tails and their own head shapes, so they differ from the player in
+    // outline, colour and lightness (a grey screenshot still tells them
+    // apart).
+    case 0: L = {hex(0x8e2a3a), hex(0xb87a78), hex(0x5c1c2a), hex(0xc8a040), hex(0x8a6a40), 1, true, false, true, 10.6f, 7.4f}; break;
+    case 1: L = {hex(0x5a4886), hex(0x8e82ae), hex(0x3a2e62), hex(0xa87890), hex(0x7a6a8a), 2, true, false, true, 8.0f, 9.4f}; break;
+    case 2: L = {hex(0x86582e), hex(0xb08e64), hex(0x55381c), hex(0xa89060), hex(0x6a5036), 3, false, true, true, 10.4f, 9.6f}; break;
+    default: L = {hex(0x4a5068), hex(0x8a8ea0), hex(0x30354a), hex(0xa08a60), hex(0x6a6c7a), 4, true, false, true, 10.2f, 8.0f}; break;
     }
     return L;
 }
@@ -357,116 +382,311 @@ void drawHeart(Canvas& c, int) {
     c.fill(circle(9.3f, 10.8f, 1.1f), P::white);
 }
 
-// Bricks: a floating slab filling x 4..124, y 5..27 of each 128 x 32 frame.
-struct BrickStyle {
-    Col top, body;
-    int pattern;  // 0 pebbles 1 bricks 2 planks 3 rivets 4 facets 5 cracks 6 stripes 7 lights 8 puffs 9 checker
-    bool drip;
-};
+// Bricks: a floating slab filling x 4..124, y 6..26 of each 128 x 32 frame.
+// Play draws them with the floor's red still set, so only the red channel
+// of these pictures reaches the screen: every material is a light, nearly
+// neutral grey whose detail lives in its lightness (a bright top edge, a
+// darker underside, mortar, seams, grain and highlights), and the sixteen
+// differ in pattern and outline rather than in hue.
+namespace B {
+const Col top = hex(0xfcfaf6);     // lit top edge
+const Col light = hex(0xd6d2ca);   // lit faces
+const Col mid = hex(0xa8a49c);     // plain faces
+const Col dim = hex(0x7c7872);     // shaded faces
+const Col dark = hex(0x52504c);    // mortar, seams
+const Col deep = hex(0x2c2a28);    // gaps, holes
+Col warm(Col c) { return Col{std::min(1.0f, c.r * 1.02f), c.g * 0.99f, c.b * 0.95f, c.a}; }
+Col cool(Col c) { return Col{c.r * 0.97f, c.g * 0.99f, std::min(1.0f, c.b * 1.04f), c.a}; }
+}  // namespace B
+
+// Small deterministic hash in 0..1 for per-stone variation.
+float hash01(int a, int b) {
+    uint32_t h = static_cast<uint32_t>(a) * 374761393u + static_cast<uint32_t>(b) * 668265263u;
+    h = (h ^ (h >> 13)) * 1274126177u;
+    return static_cast<float>((h ^ (h >> 16)) & 0xffff) / 65535.0f;
+}
+
+// A lit face: light from above, so the top of the face is brighter.
+ColFn faceShade(Col hi, Col lo, float y0, float y1) {
+    return [=](float, float y) { return mix(hi, lo, std::min(1.0f, std::max(0.0f, (y - y0) / (y1 - y0)))); };
+}
+
+// A bevelled block: light upper-left edge, dark lower-right edge.
+void bevelBlock(Canvas& c, const Shape& s, Col face, float k = 1.2f) {
+    c.fill(s, darken(face, 0.38f));
+    c.fill(intersect(s, move(s, -k, -k)), lighten(face, 0.45f));
+    c.fill(intersect(intersect(s, move(s, -k, -k)), move(s, k, k)), face);
+}
 
 void drawBrick(Canvas& c, int i) {
-    const BrickStyle styles[16] = {
-        {P::green, P::brown, 0, true},   {P::pale, P::grey, 1, false},      {hex(0xf08a6a), P::rust, 1, false},
-        {P::white, P::sky, 5, true},     {P::tan, P::brown, 2, false},      {P::pale, P::slate, 3, false},
-        {P::cream, P::yellow, 1, false}, {hex(0xd8b0ff), P::violet, 4, false}, {P::white, P::slate, 1, true},
-        {P::orange, hex(0x4a2a3a), 5, false}, {P::lime, P::sea, 0, true}, {P::white, P::pink, 6, false},
-        {P::cream, P::tan, 0, false},    {P::teal, P::night, 7, false},     {P::white, P::pale, 8, false},
-        {P::white, P::blue, 9, false},
-    };
-    const BrickStyle& st = styles[i];
+    const float ol = c.outline() * 1.2f;
     Shape slab = rectXY(4, 6, 124, 26, 3.5f);
-    if (st.pattern == 8) {
-        slab = circle(-50, -50, 1);
-        for (int k = 0; k < 7; ++k) slab = unite(slab, circle(14.0f + k * 16.7f, 16.5f + ((k % 2) ? 1.2f : -1.2f), 9 - (k % 3) * 0.8f));
-        slab = intersect(slab, rectXY(3, 4, 125, 28));
+    Shape body = intersect(slab, rectXY(0, 9, 128, 32));     // below the top edge
+    auto outlineAndBase = [&](const Shape& sil, Col face) {
+        c.fill(grow(sil, ol), P::ink);
+        c.fill(sil, faceShade(face, darken(face, 0.2f), 9, 26));
+    };
+    // Lit from above: a bright lip on top with a seam under it, and the
+    // underside in shadow.
+    auto topAndUnder = [&](const Shape& sil, Col topCol) {
+        c.fill(intersect(sil, rectXY(0, 0, 128, 9.5f)), topCol);
+        c.fill(intersect(sil, rectXY(0, 6, 128, 7.4f)), P::white);
+        c.fill(intersect(sil, rectXY(0, 9.5f, 128, 10.5f)), withA(B::deep, 0.7f));
+        c.fill(intersect(sil, rectXY(0, 23, 128, 32)), withA(B::deep, 0.55f));
+    };
+    switch (i) {
+    case 0: {  // fieldstone: rough stones of different sizes in dark mortar
+        outlineAndBase(slab, B::dark);
+        float x = 5.4f;
+        for (int k = 0; x < 122; ++k) {
+            float w = 10 + 8 * hash01(k, 3);
+            float x1 = std::min(122.6f, x + w);
+            float top = 10.2f + 1.6f * hash01(k, 4), bottom = 24.8f - 1.6f * hash01(k, 5);
+            Shape st = intersect(rectXY(x, top, x1, bottom, 2.8f), slab);
+            Col face = mix(B::dim, B::top, hash01(k + 7, 1));
+            c.fill(st, darken(face, 0.3f));
+            c.fill(intersect(st, move(st, -1.1f, -1.1f)), face);
+            c.fill(intersect(st, rectXY(x, top, x1, top + 1.6f)), lighten(face, 0.4f));
+            for (int d = 0; d < 3; ++d)
+                c.fill(intersect(circle(x + w * hash01(k, d + 10), top + 3 + (bottom - top - 5) * hash01(d, k + 20), 0.7f), st),
+                       darken(face, 0.45f));
+            x = x1 + 1.3f;
+        }
+        topAndUnder(slab, B::light);
+        break;
     }
-    c.fill(grow(slab, c.outline() * 1.2f), P::ink);
-    shaded(c, slab, st.body, 2.0f, false);
-    Shape inner = grow(intersect(slab, move(slab, -2, -2)), -0.5f);
-    Col line = darken(st.body, 0.35f);
-    switch (st.pattern) {
-    case 0:
-        for (int k = 0; k < 16; ++k) {
-            float x = 10 + k * 7.3f + (k % 3) * 1.3f, y = 15 + ((k * 7) % 5) * 2.0f;
-            c.fill(intersect(ellipse(x, y, 2.2f, 1.5f), inner), (k % 2) ? line : lighten(st.body, 0.2f));
-        }
-        break;
-    case 1:
-        for (int row = 0; row < 2; ++row) {
-            float y0 = 12 + row * 7.0f;
-            c.fill(intersect(rectXY(4, y0, 124, y0 + 1), slab), line);
-            for (int k = 0; k < 9; ++k) {
-                float x = 8 + k * 15.0f + (row ? 7.5f : 0);
-                c.fill(intersect(rectXY(x, y0 + 1, x + 1, y0 + 7), slab), line);
+    case 1: {  // bricks: running bond with deep mortar
+        outlineAndBase(slab, B::dark);
+        for (int row = 0; row < 3; ++row)
+            for (int k = -1; k < 12; ++k) {
+                float x0 = 4 + k * 11.0f + (row % 2 ? 5.5f : 0), y0 = 9.6f + row * 4.8f;
+                Shape br = intersect(rectXY(x0 + 0.7f, y0 + 0.7f, x0 + 10.3f, y0 + 4.3f, 0.5f), body);
+                bevelBlock(c, br, mix(B::mid, B::light, 0.4f + 0.6f * hash01(k + 3, row + 5)), 0.8f);
             }
-        }
+        topAndUnder(slab, B::light);
         break;
-    case 2:
-        for (int k = 1; k < 6; ++k) c.fill(intersect(rectXY(4 + k * 20.0f, 6, 5 + k * 20.0f, 26), slab), line);
-        for (int k = 0; k < 6; ++k) {
-            c.fill(circle(10 + k * 20.0f, 13, 0.9f), line);
-            c.fill(circle(10 + k * 20.0f, 21, 0.9f), line);
-        }
-        break;
-    case 3:
-        for (int k = 0; k < 8; ++k) {
-            float x = 10 + k * 15.4f;
-            c.fill(circle(x, 16, 1.6f), lighten(st.body, 0.5f));
-            c.fill(circle(x + 0.5f, 16.5f, 0.8f), line);
-        }
-        c.fill(intersect(rectXY(4, 21, 124, 22), slab), line);
-        break;
-    case 4:
-        for (int k = 0; k < 8; ++k) {
-            float x = 12 + k * 15;
-            c.fill(intersect(polygon({x, 11, x + 6, 17, x, 24, x - 6, 17}), inner), (k % 2) ? lighten(st.body, 0.35f) : line);
-        }
-        break;
-    case 5:
-        for (int k = 0; k < 6; ++k) {
-            float x = 12 + k * 20;
-            Col cc = st.pattern == 5 && i == 9 ? P::orange : lighten(st.body, 0.5f);
-            float j = (k % 2) ? -1.0f : 1.0f;
-            c.fill(intersect(unite(unite(capsule(x, 11, x + 3 * j, 15, 0.5f), capsule(x + 3 * j, 15, x + 1 * j, 19, 0.5f)), unite(capsule(x + 1 * j, 19, x + 4 * j, 24, 0.5f), capsule(x + 3 * j, 15, x + 7 * j, 16, 0.45f))), inner), cc);
-        }
-        break;
-    case 6:
-        for (int k = 0; k < 14; ++k) {
-            float x = 2 + k * 10.0f;
-            c.fill(intersect(polygon({x, 26, x + 4, 26, x + 12, 6, x + 8, 6}), inner), P::white);
-        }
-        break;
-    case 7:
-        c.fill(intersect(rectXY(4, 19, 124, 20), slab), P::ink);
+    }
+    case 2: {  // boards: upright planks with grain, nails top and bottom
+        outlineAndBase(slab, B::deep);
         for (int k = 0; k < 10; ++k) {
-            float x = 11 + k * 11.8f;
-            c.fill(box(x, 15, 2.5f, 1.3f, 0.6f), (k % 3) ? P::teal : P::yellow);
+            float x0 = 4.6f + k * 12.0f;
+            Shape bd = intersect(rectXY(x0, 6.6f, x0 + 11.2f, 25.4f, 0.8f), slab);
+            Col face = (k % 2) ? B::warm(B::mid) : B::warm(B::light);
+            c.fill(bd, [=](float x, float y) {
+                float g = 0.5f + 0.5f * std::sin(x * 1.9f + 0.9f * std::sin(y * 0.35f + k));
+                return mix(face, B::warm(B::dim), g * 0.5f);
+            });
+            c.fill(intersect(rectXY(x0, 6.6f, x0 + 11.2f, 8.2f), bd), B::warm(B::top));
+            c.fill(circle(x0 + 5.6f, 10.5f, 0.8f), B::deep);
+            c.fill(circle(x0 + 5.6f, 22, 0.8f), B::deep);
         }
-        break;
-    case 8:
-        break;
-    case 9:
-        for (int k = 0; k < 15; ++k)
-            for (int r = 0; r < 2; ++r)
-                if ((k + r) % 2) c.fill(intersect(rectXY(4 + k * 8.0f, 10 + r * 8.0f, 12 + k * 8.0f, 18 + r * 8.0f), inner), P::white);
+        c.fill(intersect(slab, rectXY(0, 23.5f, 128, 32)), withA(B::deep, 0.5f));
         break;
     }
-    // Top surface.
-    if (st.pattern != 8) {
-        Shape top = intersect(rectXY(4, 6, 124, 10.5f, 0), slab);
-        if (st.drip) {
-            for (int k = 0; k < 12; ++k) {
-                float x = 9 + k * 10.3f + (k % 3);
-                top = unite(top, intersect(ellipse(x, 10.5f, 2.6f, 1.8f + (k % 2) * 1.2f), slab));
-            }
+    case 3: {  // riveted steel plates
+        outlineAndBase(slab, B::cool(B::mid));
+        for (int k = 0; k < 3; ++k) {
+            Shape pl = intersect(rectXY(5 + k * 40.0f, 9.5f, 43 + k * 40.0f, 25.5f, 1.2f), slab);
+            bevelBlock(c, pl, B::cool(B::dim), 1.3f);
+            float sx = 14 + k * 40.0f;
+            c.fill(intersect(polygon({sx - 2, 24, sx + 7, 24, sx + 14, 11, sx + 5, 11}), grow(pl, -1.3f)), P::white);
+            c.fill(intersect(polygon({sx + 9, 24, sx + 11.5f, 24, sx + 18.5f, 11, sx + 16, 11}), grow(pl, -1.3f)), B::cool(B::light));
+            for (float rx : {9.5f + k * 40.0f, 38.5f + k * 40.0f})
+                for (float ry : {13.0f, 22.0f}) {
+                    c.fill(circle(rx + 0.5f, ry + 0.5f, 1.8f), B::deep);
+                    c.fill(circle(rx, ry, 1.6f), B::light);
+                    c.fill(circle(rx - 0.5f, ry - 0.5f, 0.7f), P::white);
+                }
         }
-        c.fill(top, st.top);
-        c.fill(intersect(rectXY(6, 6.6f, 122, 7.6f), slab), lighten(st.top, 0.5f));
-    } else {
-        c.fill(intersect(slab, move(slab, 0, 3)), P::white);
+        topAndUnder(slab, B::cool(B::top));
+        break;
+    }
+    case 4: {  // tread plate: raised diagonal ridges
+        outlineAndBase(slab, B::cool(B::dark));
+        for (int r = 0; r < 3; ++r)
+            for (int k = 0; k < 15; ++k) {
+                float x = 9 + k * 8.0f + (r % 2) * 4, y = 12.5f + r * 4.6f;
+                float d = ((k + r) % 2) ? 1.6f : -1.6f;
+                Shape rid = intersect(capsule(x - 2, y - d, x + 2, y + d, 0.9f), grow(body, -0.8f));
+                c.fill(move(rid, 0.5f, 0.6f), B::deep);
+                c.fill(rid, B::top);
+            }
+        topAndUnder(slab, B::cool(B::light));
+        break;
+    }
+    case 5: {  // cracked stone slab with chipped corners
+        Shape chipped = subtract(subtract(slab, circle(122, 25, 4)), circle(6, 26, 2.5f));
+        outlineAndBase(chipped, B::light);
+        c.fill(intersect(chipped, rectXY(0, 18, 128, 32)), B::dim);
+        for (int k = 0; k < 3; ++k) {
+            float x = 22 + k * 40.0f, j = (k % 2) ? -1.0f : 1.0f;
+            Shape cr = unite(unite(capsule(x, 9.5f, x + 3 * j, 14, 0.8f), capsule(x + 3 * j, 14, x + 1 * j, 19, 0.8f)),
+                             unite(capsule(x + 1 * j, 19, x + 5 * j, 25, 0.7f), capsule(x + 3 * j, 14, x + 8 * j, 15.5f, 0.6f)));
+            c.fill(intersect(move(cr, 0.6f, 0.6f), chipped), P::white);
+            c.fill(intersect(cr, chipped), B::deep);
+        }
+        for (int k = 0; k < 18; ++k)
+            c.fill(intersect(circle(8 + hash01(k, 1) * 112, 11 + hash01(k, 2) * 13, 0.7f), chipped), B::dark);
+        topAndUnder(chipped, B::top);
+        break;
+    }
+    case 6: {  // ashlar: dressed blocks of different lengths
+        outlineAndBase(slab, B::dark);
+        const float edges[5] = {4.6f, 38, 62, 98, 123.4f};
+        for (int k = 0; k < 4; ++k) {
+            Shape bl = intersect(rectXY(edges[k] + 0.6f, 6.6f, edges[k + 1] - 0.6f, 25.4f, 2), slab);
+            bevelBlock(c, bl, mix(B::light, B::top, 0.3f * hash01(k, 9)), 2.6f);
+            c.fill(intersect(rectXY(edges[k] + 5, 15.5f, edges[k + 1] - 5, 16.5f), bl), withA(B::dim, 0.6f));
+        }
+        break;
+    }
+    case 7: {  // tech panel: vents, a seam and a lit strip
+        outlineAndBase(slab, B::cool(B::dim));
+        for (int k = 0; k < 4; ++k) {
+            Shape pn = intersect(rectXY(5 + k * 30.0f, 10, 33 + k * 30.0f, 25, 1), slab);
+            bevelBlock(c, pn, B::cool(B::dark), 1.0f);
+            for (int v = 0; v < 3; ++v) {
+                float x = 11 + k * 30.0f + v * 5.5f;
+                c.fill(box(x, 17.5f, 1.3f, 4.2f, 0.6f), B::deep);
+                c.fill(box(x + 0.4f, 18.5f, 0.5f, 3.2f, 0.3f), B::dim);
+            }
+            c.fill(box(28 + k * 30.0f, 14, 2, 1.6f, 0.5f), (k % 2) ? P::white : B::deep);
+            c.fill(box(28 + k * 30.0f, 20.5f, 2, 1.6f, 0.5f), (k % 2) ? B::deep : P::white);
+        }
+        topAndUnder(slab, B::cool(B::top));
+        break;
+    }
+    case 8: {  // marble: a polished slab with dark veins
+        outlineAndBase(slab, mix(B::light, B::top, 0.5f));
+        for (int k = 0; k < 5; ++k) {
+            float x0 = 6 + k * 26.0f, ph = k * 1.7f;
+            Shape vein = Shape{[=](float x, float y) {
+                                   float cx = x0 + (y - 9) * 1.1f + 2.2f * std::sin(y * 0.7f + ph);
+                                   return std::fabs(x - cx) - (1.1f + 0.45f * std::sin(y * 1.3f + ph));
+                               },
+                               x0 - 4, 9, x0 + 24, 26};
+            c.fill(intersect(vein, slab), (k % 2) ? B::dim : B::dark);
+        }
+        c.fill(intersect(slab, rectXY(0, 10, 128, 12)), withA(P::white, 0.5f));
+        topAndUnder(slab, B::top);
+        break;
+    }
+    case 9: {  // tiles: two rows of alternating squares in grout
+        outlineAndBase(slab, B::dark);
+        for (int k = 0; k < 15; ++k)
+            for (int r = 0; r < 2; ++r) {
+                Shape t = intersect(rectXY(4.7f + k * 8.0f, 9.7f + r * 8.0f, 11.3f + k * 8.0f, 16.3f + r * 8.0f, 0.6f), body);
+                bevelBlock(c, t, ((k + r) % 2) ? B::top : B::dark, 0.7f);
+            }
+        topAndUnder(slab, B::light);
+        break;
+    }
+    case 10: {  // log: bark and cut ends
+        Shape lg = capsule(12, 16, 116, 16, 10);
+        outlineAndBase(lg, B::warm(B::dim));
+        c.fill(lg, [](float x, float y) {
+            float g = 0.5f + 0.5f * std::sin(y * 1.9f + 0.8f * std::sin(x * 0.17f));
+            return mix(B::warm(B::mid), B::warm(B::dark), g * 0.7f);
+        });
+        c.fill(intersect(lg, rectXY(0, 6, 128, 9.5f)), B::warm(B::light));
+        for (float ex : {12.0f, 116.0f}) {
+            Shape end = circle(ex, 16, 8.6f);
+            c.fill(end, B::warm(B::light));
+            c.fill(ring(ex, 16, 5.6f, 0.55f), B::warm(B::dim));
+            c.fill(ring(ex, 16, 2.8f, 0.5f), B::warm(B::dim));
+            c.fill(circle(ex, 16, 0.9f), B::warm(B::dark));
+        }
+        break;
+    }
+    case 11: {  // turf: tufted top over dark earth with pebbles
+        Shape turf = slab;
+        for (int k = 0; k < 15; ++k) turf = unite(turf, ellipse(8.0f + k * 8.0f, 6.5f, 3.6f, 2.4f + (k % 3) * 0.5f));
+        turf = intersect(turf, rectXY(3, 2, 125, 28));
+        outlineAndBase(turf, B::dim);
+        c.fill(intersect(turf, rectXY(0, 0, 128, 11.5f)), B::mid);
+        c.fill(intersect(turf, rectXY(0, 0, 128, 7)), B::light);
+        c.fill(intersect(turf, rectXY(0, 11.5f, 128, 12.5f)), B::dark);
+        for (int k = 0; k < 22; ++k) {
+            float x = 8 + hash01(k, 4) * 112, y = 15 + hash01(k, 5) * 8;
+            Shape pb = intersect(ellipse(x, y, 1.6f + hash01(k, 6), 1.1f), slab);
+            c.fill(pb, B::deep);
+            c.fill(intersect(pb, move(pb, 0, 0.8f)), B::dark);
+        }
+        c.fill(intersect(turf, rectXY(0, 23, 128, 32)), withA(B::deep, 0.5f));
+        break;
+    }
+    case 12: {  // ice: a cold block with broad glints and short icicles
+        Shape ice = slab;
+        for (int k = 0; k < 9; ++k) {
+            float x = 12 + k * 13.0f + (k % 2) * 2, len = 1.6f + (k % 3) * 0.9f;
+            ice = unite(ice, capsule(x, 24, x, 25 + len, 2.0f));
+        }
+        outlineAndBase(ice, B::cool(B::mid));
+        c.fill(intersect(ice, rectXY(0, 21, 128, 32)), B::cool(B::dim));
+        for (int k = 0; k < 4; ++k) {
+            float x = 10 + k * 30.0f;
+            c.fill(intersect(polygon({x, 23, x + 7, 23, x + 15, 9, x + 8, 9}), slab), P::white);
+            c.fill(intersect(polygon({x + 9, 23, x + 10.5f, 23, x + 18.5f, 9, x + 17, 9}), slab), B::cool(B::light));
+        }
+        topAndUnder(slab, P::white);
+        break;
+    }
+    case 13: {  // girder: flanges and a truss with open triangles
+        Shape g = slab;
+        for (int k = 0; k < 7; ++k) {
+            float x = 8 + k * 16.5f;
+            g = subtract(g, grow(polygon({x + 1.8f, 11.5f, x + 14.5f, 11.5f, x + 8.15f, 20.5f}), 0.4f));
+            if (k < 6) g = subtract(g, grow(polygon({x + 9.9f, 20.5f, x + 22.6f, 20.5f, x + 16.25f, 11.5f}), 0.4f));
+        }
+        outlineAndBase(g, B::cool(B::mid));
+        c.fill(intersect(g, rectXY(0, 6, 128, 10.6f)), B::cool(B::light));
+        c.fill(intersect(g, rectXY(0, 21.4f, 128, 26)), B::cool(B::dim));
+        for (int k = 0; k < 8; ++k) c.fill(circle(8.2f + k * 16.5f, 8.4f, 0.8f), B::deep);
+        topAndUnder(g, B::cool(B::top));
+        break;
+    }
+    case 14: {  // crates: four braced boxes
+        outlineAndBase(slab, B::deep);
+        for (int k = 0; k < 4; ++k) {
+            float x0 = 4.8f + k * 30.0f, x1 = x0 + 28.4f;
+            Shape bx = intersect(rectXY(x0, 6.6f, x1, 25.4f, 1.2f), slab);
+            c.fill(bx, B::warm(B::mid));
+            Shape inner = rectXY(x0 + 2.4f, 9, x1 - 2.4f, 23);
+            c.fill(inner, B::warm(B::dark));
+            c.fill(intersect(unite(capsule(x0 + 2.4f, 23, x1 - 2.4f, 9, 1.4f), capsule(x0 + 2.4f, 9, x1 - 2.4f, 23, 1.4f)), inner),
+                   B::warm(B::light));
+            c.fill(intersect(rectXY(x0, 6.6f, x1, 8), bx), B::warm(B::top));
+            c.fill(intersect(rectXY(x0 + 2.4f, 9, x1 - 2.4f, 9.8f), inner), B::warm(B::dark));
+            for (float nx : {x0 + 1.2f, x1 - 1.2f})
+                for (float ny : {8.0f, 24.0f}) c.fill(circle(nx, ny, 0.6f), B::deep);
+        }
+        break;
+    }
+    default: {  // sandstone: wavy layers with an eroded underside
+        Shape ss = slab;
+        for (int k = 0; k < 8; ++k) ss = subtract(ss, ellipse(10 + k * 15.5f, 28.5f, 5 + (k % 3), 3 + (k % 2)));
+        outlineAndBase(ss, B::warm(B::light));
+        for (int k = 0; k < 4; ++k) {
+            float y = 11 + k * 3.8f;
+            Col band = (k % 2) ? B::warm(B::dark) : B::warm(B::light);
+            Shape layer = Shape{[=](float x, float yy) { return std::fabs(yy - (y + 0.9f * std::sin(x * 0.11f + k))) - 1.9f; },
+                                0, y - 3, 128, y + 3};
+            c.fill(intersect(layer, ss), band);
+            Shape line = Shape{[=](float x, float yy) { return std::fabs(yy - (y + 1.6f + 0.9f * std::sin(x * 0.11f + k))) - 0.35f; },
+                               0, y - 3, 128, y + 4};
+            c.fill(intersect(line, ss), B::warm(B::dim));
+        }
+        topAndUnder(ss, B::warm(B::top));
+        break;
+    }
     }
 }
 
+// Particles and stars: 16 shapes (column) in 16 sizes, turns and tints
+// (row), all white or nearly so, so that the palette tints them. Star field
+// and bursts use every frame, so they hold only what reads as stars,
+// sparkles, dust and debris: nothing shaped like a pickup (no hearts,
+// moons, gems, coins or bold five-pointed stars).
 void drawParts(Canvas& c, int i) {
     int t = i % 16, v = i / 16;
     float k = 0.55f + 0.45f * (v % 4) / 3.0f;
@@ -475,23 +695,57 @@ void drawParts(Canvas& c, int i) {
     if (v >= 12) col = hex(0xdce8ff);
     else if (v >= 8) col = hex(0xfff4d8);
     const float cx = 4, cy = 4;
+    // A thin four-pointed twinkle.
+    auto twinkle = [&](float r, float w, float deg) {
+        return rotate(unite(capsule(cx - r, cy, cx + r, cy, w), capsule(cx, cy - r, cx, cy + r, w)), cx, cy, deg);
+    };
     switch (t) {
-    case 0: c.fill(circle(cx, cy, 0.8f + 0.4f * k), col); break;
-    case 1: c.fill(circle(cx, cy, 1.2f + 1.2f * k), col); break;
-    case 2: c.glow(cx, cy, 2.5f + 1.4f * k, col, 1.2f); c.fill(circle(cx, cy, 0.8f), col); break;
-    case 3: c.fill(starShape(cx, cy, 3.9f * k + 0.3f, 0.8f, 4, rot * 0.2f), col); break;
-    case 4: c.fill(starShape(cx, cy + 0.3f, 3.8f * k + 0.2f, 1.6f * k + 0.2f, 5, rot), col); break;
-    case 5: c.fill(rotate(polygon({cx, cy - 3.5f * k, cx + 2.2f * k, cy, cx, cy + 3.5f * k, cx - 2.2f * k, cy}), cx, cy, rot), col); break;
-    case 6: c.fill(ring(cx, cy, 2.4f * k + 0.4f, 0.6f), col); break;
-    case 7: c.fill(starShape(cx, cy, 3.8f * k + 0.2f, 0.9f, 4, 45 + rot * 0.1f), col); break;
-    case 8: c.fill(unite(box(cx, cy, 2.2f * k + 0.3f, 0.5f), box(cx, cy, 0.5f, 2.2f * k + 0.3f)), col); break;
-    case 9: c.fill(unite(circle(cx - 1.6f, cy - 1, 0.9f), circle(cx + 1.6f, cy + 1.2f, 0.7f + 0.4f * k)), col); break;
-    case 10: c.fill(rotate(subtract(circle(cx, cy, 3 * k + 0.5f), circle(cx + 1.6f, cy - 1, 2.6f * k + 0.3f)), cx, cy, rot), col); break;
-    case 11: c.fill(rotate(capsule(cx - 2.8f * k, cy, cx + 2.8f * k, cy, 0.6f), cx, cy, rot), col); break;
-    case 12: c.fill(rotate(polygon({cx - 3 * k, cy - 1.2f, cx, cy - 3 * k, cx + 3 * k, cy - 1.2f, cx + 3 * k, cy + 1.2f, cx, cy + 3 * k, cx - 3 * k, cy + 1.2f}), cx, cy, rot), col); break;
-    case 13: c.fill(heartShape(cx, cy, 0.25f + 0.15f * k), col); break;
-    case 14: c.fill(rotate(polygon({cx, cy - 3.4f * k, cx + 2.6f * k, cy + 2.4f * k, cx - 2.2f * k, cy + 1.8f * k}), cx, cy, rot), col); break;
-    default: c.fill(rotate(box(cx, cy, 1.6f * k + 0.4f, 1.0f * k + 0.4f), cx, cy, rot), col); break;
+    case 0: c.fill(circle(cx, cy, 0.6f + 0.3f * k), col); break;  // point star
+    case 1: c.fill(circle(cx, cy, 0.9f + 0.6f * k), col); break;  // bright star
+    case 2: c.glow(cx, cy, 2.4f + 1.4f * k, withA(col, 0.8f), 1.6f); c.fill(circle(cx, cy, 0.7f), col); break;  // hazy star
+    case 3: c.fill(twinkle(2.2f + 1.6f * k, 0.32f, 0), col); c.fill(circle(cx, cy, 0.7f), col); break;
+    case 4: c.fill(twinkle(2.0f + 1.4f * k, 0.3f, 45), col); c.fill(circle(cx, cy, 0.6f), col); break;
+    case 5:  // twinkle with a soft core
+        c.glow(cx, cy, 2.2f + k, withA(col, 0.6f), 1.5f);
+        c.fill(twinkle(2.4f + 1.4f * k, 0.28f, rot * 0.1f), col);
+        break;
+    case 6:  // eight-rayed glint
+        c.fill(twinkle(1.6f + 1.0f * k, 0.25f, 45), withA(col, 0.7f));
+        c.fill(twinkle(2.6f + 1.2f * k, 0.3f, 0), col);
+        break;
+    case 7:  // dust: two specks
+        c.fill(circle(cx - 1.5f, cy - 0.8f, 0.55f + 0.2f * k), col);
+        c.fill(circle(cx + 1.4f, cy + 1.1f, 0.45f + 0.2f * k), withA(col, 0.8f));
+        break;
+    case 8:  // dust: three specks
+        c.fill(circle(cx - 1.8f, cy + 0.9f, 0.5f), col);
+        c.fill(circle(cx + 0.4f, cy - 1.6f, 0.45f + 0.2f * k), col);
+        c.fill(circle(cx + 1.9f, cy + 1.3f, 0.4f), withA(col, 0.75f));
+        break;
+    case 9:  // a soft puff of dust
+        c.glow(cx, cy, 2.6f + 1.2f * k, withA(col, 0.55f), 1.2f);
+        break;
+    case 10:  // streak
+        c.fill(rotate(capsule(cx - 2.6f * k, cy, cx + 2.6f * k, cy, 0.45f), cx, cy, rot), col);
+        break;
+    case 11:  // splinter
+        c.fill(rotate(polygon({cx - 3 * k, cy + 0.3f, cx + 2.8f * k, cy - 0.6f, cx + 3 * k, cy + 0.2f}), cx, cy, rot), col);
+        break;
+    case 12:  // chip: a small irregular shard
+        c.fill(rotate(polygon({cx - 1.8f * k, cy - 1.2f * k, cx + 1.6f * k, cy - 1.6f * k, cx + 1.2f * k, cy + 1.4f * k,
+                               cx - 1.4f * k, cy + 0.8f * k}),
+                      cx, cy, rot),
+               col);
+        break;
+    case 13:  // grit: a thin sliver
+        c.fill(rotate(polygon({cx, cy - 2.8f * k, cx + 0.9f, cy + 1.6f * k, cx - 0.7f, cy + 2.0f * k}), cx, cy, rot), col);
+        break;
+    case 14:  // chunk of debris
+        c.fill(rotate(box(cx, cy, 1.2f * k + 0.4f, 0.8f * k + 0.4f, 0.3f), cx, cy, rot), col);
+        break;
+    default:  // flake: a tiny bent pair of strokes
+        c.fill(rotate(unite(capsule(cx - 2 * k, cy + 1, cx, cy - 1, 0.35f), capsule(cx, cy - 1, cx + 2 * k, cy + 0.5f, 0.35f)), cx, cy, rot), col);
+        break;
     }
 }
 
@@ -714,8 +968,18 @@ Shape logoLetters() {
     return unite(unite(z, e), unite(l, k));
 }
 
+// The same shape narrowed horizontally by k about x = cx.
+Shape squeezeX(const Shape& a, float cx, float k) {
+    return Shape{[a, cx, k](float x, float y) { return a(cx + (x - cx) / k, y) * k; }, cx + (a.x0 - cx) * k, a.y0,
+                 cx + (a.x1 - cx) * k, a.y1};
+}
+
+// The title logo. The menu draws it at scale 1.5 at 0.4 of the width, so on
+// a portrait screen its right end comes close to the score list: letters,
+// outline, shadow and sparkles all end by x = 195.
 void drawLogo(Canvas& c, int) {
-    Shape s = logoLetters();
+    auto N = [](const Shape& sh) { return squeezeX(sh, 20, 0.88f); };
+    Shape s = N(logoLetters());
     c.fill(move(grow(s, 5), 3, 5), withA(P::ink, 0.55f));
     c.fill(grow(s, 5), P::ink);
     c.fill(grow(s, 2.5f), P::white);
@@ -724,74 +988,102 @@ void drawLogo(Canvas& c, int) {
     c.fill(intersect(grow(s, -4), move(rectXY(0, 80, 256, 128), 0, 0)), withA(P::rust, 0.6f));
     // Little wings on the Z and a few sparkles.
     Shape wing = unite(unite(ellipse(22, 40, 14, 5), ellipse(24, 48, 11, 4)), ellipse(27, 55, 7, 3));
-    wing = rotate(wing, 34, 46, -18);
+    wing = N(rotate(wing, 34, 46, -18));
     c.fill(grow(wing, 2.5f), P::ink);
     shaded(c, wing, P::sky, 2);
     for (int k = 0; k < 4; ++k) {
-        const float px[4] = {222, 232, 100, 212}, py[4] = {24, 44, 18, 100}, pr[4] = {8, 5, 6, 5};
+        const float px[4] = {184, 152, 96, 184}, py[4] = {22, 10, 16, 104}, pr[4] = {8, 5, 6, 5};
         c.fill(grow(starShape(px[k], py[k], pr[k], pr[k] * 0.3f, 4, 0), 1.2f), P::ink);
         c.fill(starShape(px[k], py[k], pr[k], pr[k] * 0.3f, 4, 0), P::cream);
     }
 }
 
+// The studio badge. It is the loading screen's centrepiece, where the
+// spinner's dots circle it at a quarter of the screen's smaller side (at
+// least 90 virtual pixels, centred 0.02 of the height below the badge), and
+// the title menu's credits button at scale 0.35 just above the top score
+// list (y = 60): so everything it draws stays within kStudioRadius of the
+// centre, name plate included.
+constexpr float kStudioRadius = 66;
+
 void drawStudio(Canvas& c, int) {
-    const float cx = 128, cy = 112;
-    Shape disc = circle(cx, cy, 84);
+    const float cx = 128, cy = 128;
+    const float r = kStudioRadius - 4;  // the outline takes the rest
+    Shape disc = circle(cx, cy, r);
     c.fill(grow(disc, 4), P::ink);
-    c.fill(disc, P::night);
-    c.fill(ring(cx, cy, 78, 3), P::teal);
-    c.fill(ring(cx, cy, 70, 1), withA(P::teal, 0.5f));
+    c.fill(disc, [=](float, float y) { return mix(hex(0x343a78), P::night, std::min(1.0f, std::max(0.0f, (y - 70) / 110))); });
+    c.fill(ring(cx, cy, r - 4.5f, 2.2f), P::teal);
+    c.fill(ring(cx, cy, r - 10, 0.8f), withA(P::teal, 0.45f));
     // Star field inside the emblem.
-    for (int k = 0; k < 14; ++k) {
-        float a = k * 2.4f, rr = 30 + (k * 37 % 36);
-        c.fill(circle(cx + std::cos(a) * rr, cy + std::sin(a) * rr - 10, 0.9f + (k % 3) * 0.5f), withA(P::white, 0.8f));
+    for (int k = 0; k < 12; ++k) {
+        float a = k * 2.4f + 0.3f, rr = 18 + (k * 37 % 30);
+        float sx = cx + std::cos(a) * rr, sy = cy - 12 + std::sin(a) * rr * 0.7f;
+        if (sy > 132) continue;
+        c.fill(circle(sx, sy, 0.8f + (k % 3) * 0.45f), withA(P::white, 0.8f));
     }
     Pose p = flyPose(0);
-    creature(c, playerLook(0), p, 3.6f, cx - 16 + 4, cy - 16 - 6);
-    // Name plate.
-    Shape plate = rectXY(28, 180, 228, 228, 10);
-    c.fill(grow(plate, 4), P::ink);
-    shaded(c, plate, P::blue, 3, false);
+    creature(c, playerLook(0), p, 2.5f, cx - 16 + 2, cy - 16 - 16);
+    // Name plate across the lower part of the disc.
+    Shape plate = rectXY(cx - 50, cy + 14, cx + 50, cy + 33, 6);
+    c.fill(grow(plate, 2.5f), P::ink);
+    shaded(c, plate, P::blue, 2, false);
     const std::string name = "ZELK TEAM";
-    float cell = 3.2f;
+    float cell = std::min(1.7f, 88 / gridTextWidth(name, 1));
     float w = gridTextWidth(name, cell);
-    gridText(c, name, cx - w / 2 + cell * 0.8f, 191 + cell * 0.8f, cell, P::ink);
-    gridText(c, name, cx - w / 2, 191, cell, P::white);
+    float ty = cy + 23.5f - 3.5f * cell;
+    gridText(c, name, cx - w / 2 + cell * 0.6f, ty + cell * 0.6f, cell, P::ink);
+    gridText(c, name, cx - w / 2, ty, cell, P::white);
 }
+
+// The credits' picture. The credit lines scroll across its middle (from
+// about 45 pixels left of the centre to past the right edge, 60 above to 60
+// below the centre), so that band is one calm, dark, low-contrast field;
+// the test-card furniture (name plate, colour bars, grey steps, a grating)
+// stays in the caps above and below it.
+constexpr float kCardCalmTop = 62, kCardCalmBottom = 194;
 
 void drawTestcard(Canvas& c, int) {
     const float cx = 128, cy = 128, R = 120;
     Shape disc = circle(cx, cy, R);
     c.fill(grow(disc, 4), P::ink);
     c.fill(disc, P::slate);
-    // Grid.
+    // The calm band: a dark field with a faint grid and centre cross.
+    Shape calm = intersect(rectXY(0, kCardCalmTop, 256, kCardCalmBottom), disc);
+    const Col field = hex(0x262848);
+    c.fill(calm, field);
+    const Col faint = hex(0x30335a);
     for (int k = -7; k <= 7; ++k) {
-        c.fill(intersect(rectXY(cx + k * 16 - 0.7f, 0, cx + k * 16 + 0.7f, 256), disc), P::pale);
-        c.fill(intersect(rectXY(0, cy + k * 16 - 0.7f, 256, cy + k * 16 + 0.7f), disc), P::pale);
+        c.fill(intersect(rectXY(cx + k * 16 - 0.5f, 0, cx + k * 16 + 0.5f, 256), calm), faint);
+        if (cy + k * 16 > kCardCalmTop + 2 && cy + k * 16 < kCardCalmBottom - 2)
+            c.fill(intersect(rectXY(0, cy + k * 16 - 0.5f, 256, cy + k * 16 + 0.5f), calm), faint);
     }
-    // Colour bars and grey steps.
+    c.fill(ring(cx, cy, 52, 0.6f), faint);
+    // Caps: grid on the mid grey.
+    Shape caps = subtract(disc, calm);
+    for (int k = -7; k <= 7; ++k) {
+        c.fill(intersect(rectXY(cx + k * 16 - 0.7f, 0, cx + k * 16 + 0.7f, 256), caps), P::pale);
+        c.fill(intersect(rectXY(0, cy + k * 16 - 0.7f, 256, cy + k * 16 + 0.7f), caps), P::pale);
+    }
+    // Upper cap: colour bars under the name plate.
     const Col bars[8] = {P::white, P::yellow, P::teal, P::green, P::pink, P::red, P::blue, P::ink};
     for (int k = 0; k < 8; ++k)
-        c.fill(intersect(rectXY(16 + k * 28.0f, 72, 16 + (k + 1) * 28.0f, 112), disc), bars[k]);
+        c.fill(intersect(rectXY(24 + k * 26.0f, 42, 24 + (k + 1) * 26.0f, 58), disc), bars[k]);
+    c.fill(intersect(rectXY(0, 58, 256, kCardCalmTop), disc), P::orange);
+    // Lower cap: grey steps and a fine grating.
+    c.fill(intersect(rectXY(0, kCardCalmBottom, 256, kCardCalmBottom + 4), disc), P::orange);
     for (int k = 0; k < 6; ++k)
-        c.fill(intersect(rectXY(16 + k * 37.4f, 150, 16 + (k + 1) * 37.4f, 176), disc), mix(P::ink, P::white, k / 5.0f));
+        c.fill(intersect(rectXY(24 + k * 34.7f, 198, 24 + (k + 1) * 34.7f, 214), disc), mix(P::ink, P::white, k / 5.0f));
     for (int k = 0; k < 12; ++k)
-        c.fill(intersect(rectXY(76 + k * 9.0f, 184, 76 + k * 9.0f + 4.5f, 206), disc), P::white);
-    c.fill(intersect(rectXY(0, 40, 256, 46), disc), P::orange);
-    // Centre circle with our hero.
-    c.fill(grow(circle(cx, cy + 2, 34), 3), P::ink);
-    c.fill(circle(cx, cy + 2, 34), P::night);
-    c.fill(ring(cx, cy + 2, 34, 1.5f), P::white);
-    creature(c, playerLook(0), walkPose(0), 1.9f, cx - 16, cy - 16 + 2);
-    c.fill(ring(cx, cy, R - 6, 2), P::white);
-    c.fill(intersect(rectXY(cx - 0.8f, 8, cx + 0.8f, 248), subtract(disc, circle(cx, cy + 2, 37))), withA(P::white, 0.7f));
-    c.fill(intersect(rectXY(8, cy - 0.8f, 248, cy + 0.8f), subtract(disc, circle(cx, cy + 2, 37))), withA(P::white, 0.7f));
+        c.fill(intersect(rectXY(74 + k * 9.0f, 218, 74 + k * 9.0f + 4.5f, 234), disc), P::white);
+    c.fill(subtract(ring(cx, cy, R - 6, 2), calm), P::white);
+    c.fill(intersect(ring(cx, cy, R - 6, 2), calm), faint);
+    // Name plate at the top.
     const std::string t = "ZELK";
     float w = gridTextWidth(t, 2.5f);
-    Shape plate = rectXY(cx - w / 2 - 6, 10, cx + w / 2 + 6, 38, 4);
+    Shape plate = rectXY(cx - w / 2 - 6, 12, cx + w / 2 + 6, 38, 4);
     c.fill(grow(plate, 2), P::ink);
     c.fill(plate, P::night);
-    gridText(c, t, cx - w / 2, 14, 2.5f, P::white);
+    gridText(c, t, cx - w / 2, 15, 2.5f, P::white);
 }
 
 // A ridge line y = f(x); everything below it is inside.
@@ -828,22 +1120,48 @@ void drawMenu(Canvas& c, int frame) {
         shaded(c, top, P::green, 3);
         return;
     }
-    // Title scene: mountains, hills, ground, trees and our hero.
-    Shape mountains = ridge([](float x) { return 112 + 10 * std::sin(x * 0.045f + 0.5f) + 7 * std::sin(x * 0.12f + 2); }, 88, 256);
+    // Title scene, drawn at scale 3 centred on the menu. Its right part
+    // lies under the score panel (design x from about 140 on, y 50 to 180
+    // at every aspect ratio), so it is a calm, dark lakeside at night: low
+    // mountains in shadow and still water, where the lists' colours read.
+    // The lively part (moon, peaks, trees, meadow, our hero) is on the left.
+    const float shore = 134;  // where the meadow meets the lake
+    auto calmAt = [=](float x) { return std::min(1.0f, std::max(0.0f, (x - (shore - 12)) / 24)); };
+    // A night haze over the sky on the right hides most of the star field
+    // behind the lists.
+    c.fill(rectXY(0, 0, 256, 131), [=](float x, float y) {
+        return withA(hex(0x000000), 0.75f * calmAt(x) * std::min(1.0f, std::max(0.0f, 1.2f - y / 160)));
+    });
+    Shape mountains = ridge([=](float x) { return 112 + 10 * std::sin(x * 0.045f + 0.5f) + 7 * std::sin(x * 0.12f + 2) + 14 * calmAt(x); }, 88, 256);
     c.fill(grow(mountains, 1.5f), P::ink);
-    c.fill(mountains, [](float, float y) { return mix(hex(0x5a4a9a), P::night, std::min(1.0f, (y - 98) / 60)); });
+    c.fill(mountains, [=](float x, float y) {
+        Col lit = mix(hex(0x5a4a9a), P::night, std::min(1.0f, (y - 98) / 60));
+        return mix(lit, hex(0x1c1c3c), calmAt(x));
+    });
     Shape snow = intersect(mountains, ridge([](float x) { return 120 + 10 * std::sin(x * 0.045f + 0.5f) + 7 * std::sin(x * 0.12f + 2) - 4 * std::sin(x * 0.7f); }, 88, 256));
-    c.fill(subtract(mountains, snow), hex(0x8a7ac8));
-    Shape hills = ridge([](float x) { return 138 + 7 * std::sin(x * 0.03f + 3) + 4 * std::sin(x * 0.09f); }, 118, 256);
+    c.fill(intersect(subtract(mountains, snow), rectXY(0, 0, shore - 10, 256)), hex(0x8a7ac8));
+    // The lake: still, dark water from the far shore to the bottom; the
+    // hills in front of it on the left.
+    Shape lake = rectXY(-4, 131, 260, 260);
+    c.fill(lake, [](float, float y) { return mix(hex(0x1a2250), hex(0x0e1230), std::min(1.0f, (y - 131) / 90)); });
+    c.fill(rectXY(-4, 131, 260, 132.2f), hex(0x2a3468));
+    for (int k = 0; k < 9; ++k) {
+        float y = 140 + k * 11.0f + (k % 3) * 2, x0 = 150 + (k * 37) % 60;
+        c.fill(capsule(x0, y, x0 + 16 + (k % 4) * 6, y, 0.6f), hex(0x222c5c));
+    }
+    Shape hills = ridge([=](float x) {
+        return 138 + 7 * std::sin(x * 0.03f + 3) + 4 * std::sin(x * 0.09f) + 160 * std::max(0.0f, (x - shore + 34) / 48);
+    }, 118, 256);
     c.fill(grow(hills, 1.5f), P::ink);
     c.fill(hills, [](float, float y) { return mix(P::sea, hex(0x123a44), std::min(1.0f, (y - 128) / 40)); });
-    for (int k = 0; k < 9; ++k) {
-        float x = 12 + k * 29.0f + (k % 2) * 7, y = 134 + 7 * std::sin(x * 0.03f + 3) + 4 * std::sin(x * 0.09f);
+    for (int k = 0; k < 5; ++k) {
+        float x = 12 + k * 26.0f + (k % 2) * 7, y = 134 + 7 * std::sin(x * 0.03f + 3) + 4 * std::sin(x * 0.09f);
         Shape tree = unite(circle(x, y - 6, 6 + (k % 3)), rectXY(x - 1.2f, y - 4, x + 1.2f, y + 3));
         c.fill(grow(tree, 1.2f), P::ink);
         shaded(c, tree, P::forest, 2);
     }
-    Shape ground = ridge([](float x) { return 156 + 3 * std::sin(x * 0.05f + 1); }, 146, 256);
+    // Meadow and earth on the left, sloping down into the lake.
+    Shape ground = ridge([=](float x) { return 156 + 3 * std::sin(x * 0.05f + 1) + 140 * std::max(0.0f, (x - shore) / 60); }, 146, 256);
     c.fill(grow(ground, 1.5f), P::ink);
     c.fill(ground, P::soil);
     Shape grass = intersect(ground, ridge([](float x) { return 164 + 3 * std::sin(x * 0.05f + 1) + 1.5f * std::sin(x * 0.9f); }, 146, 256));
@@ -851,18 +1169,17 @@ void drawMenu(Canvas& c, int frame) {
     c.fill(intersect(ground, subtract(ridge([](float x) { return 157.5f + 3 * std::sin(x * 0.05f + 1); }, 146, 256),
                                       ridge([](float x) { return 159.2f + 3 * std::sin(x * 0.05f + 1); }, 146, 256))),
            P::lime);
-    for (int k = 0; k < 12; ++k) {
-        float x = 10 + k * 21.0f, y = 176 + (k * 7 % 60);
-        c.fill(ellipse(x, y, 2.5f, 1.5f), darken(P::soil, 0.3f));
+    for (int k = 0; k < 7; ++k) {
+        float x = 10 + k * 17.0f, y = 176 + (k * 7 % 60);
+        c.fill(intersect(ellipse(x, y, 2.5f, 1.5f), ground), darken(P::soil, 0.3f));
+    }
+    // Reeds at the water's edge.
+    for (int k = 0; k < 4; ++k) {
+        float x = shore - 4 + k * 3.2f, y = 160 + k * 3.0f;
+        c.fill(capsule(x, y, x + 0.8f, y - 9 + (k % 2) * 3, 0.6f), hex(0x1e4a3a));
     }
     float gy = 156 + 3 * std::sin(52 * 0.05f + 1);
     creature(c, playerLook(0), walkPose(0), 1, 52 - 16, gy - 29.6f);
-    // A floating brick with a baddie far to the right.
-    Shape plat = rectXY(150, 104, 198, 111, 2.5f);
-    c.fill(grow(plat, 1.2f), P::ink);
-    shaded(c, plat, P::grey, 1.5f, false);
-    c.fill(rectXY(150.5f, 104.5f, 197.5f, 106.5f, 1), P::green);
-    creature(c, baddieLook(0), walkPose(0), 1, 174 - 16 + 0.5f, 104 - 29.6f);
 }
 
 void drawBadge(Canvas& c, int i) {

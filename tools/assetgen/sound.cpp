@@ -57,6 +57,71 @@ struct OnePole {
     double operator()(double x) { return z += a * (x - z); }
 };
 
+// Second-order IIR section (direct form I).
+struct Biquad {
+    double b0, b1, b2, a1, a2;
+    double x1 = 0, x2 = 0, y1 = 0, y2 = 0;
+    double operator()(double x) {
+        double y = b0 * x + b1 * x1 + b2 * x2 - a1 * y1 - a2 * y2;
+        x2 = x1;
+        x1 = x;
+        y2 = y1;
+        y1 = y;
+        return y;
+    }
+};
+
+// The loudness meter's pre-filter (a +4 dB shelf above about 1.7 kHz and a
+// high-pass near 38 Hz), designed for the given sample rate from its
+// analogue prototype.
+std::vector<Biquad> kWeighting(int rate) {
+    std::vector<Biquad> f;
+    {
+        const double g = 3.999843853973347, f0 = 1681.974450955533, q = 0.7071752369554196;
+        const double K = std::tan(kTau / 2 * f0 / rate), vh = std::pow(10.0, g / 20), vb = std::pow(vh, 0.4996667741545416);
+        const double a0 = 1 + K / q + K * K;
+        f.push_back({(vh + vb * K / q + K * K) / a0, 2 * (K * K - vh) / a0, (vh - vb * K / q + K * K) / a0,
+                     2 * (K * K - 1) / a0, (1 - K / q + K * K) / a0});
+    }
+    {
+        const double f0 = 38.13547087602444, q = 0.5003270373238773;
+        const double K = std::tan(kTau / 2 * f0 / rate);
+        const double a0 = 1 + K / q + K * K;
+        f.push_back({1, -2, 1, 2 * (K * K - 1) / a0, (1 - K / q + K * K) / a0});
+    }
+    return f;
+}
+
+}  // namespace
+
+std::vector<double> kWeighted(const std::vector<float>& x, int rate, int channels, int channel) {
+    std::vector<Biquad> f = kWeighting(rate);
+    std::vector<double> out;
+    out.reserve(x.size() / channels);
+    for (size_t i = static_cast<size_t>(channel); i < x.size(); i += static_cast<size_t>(channels)) {
+        double y = x[i];
+        for (Biquad& b : f) y = b(y);
+        out.push_back(y);
+    }
+    return out;
+}
+
+double loudnessDb(const std::vector<float>& mono, int rate, double window) {
+    std::vector<double> k = kWeighted(mono, rate, 1, 0);
+    const size_t w = static_cast<size_t>(window * rate);
+    const size_t hop = std::max<size_t>(1, w / 10);
+    // A sound shorter than the window counts as if followed by silence.
+    k.resize(std::max(k.size(), w), 0.0);
+    std::vector<double> sq(k.size() + 1, 0.0);
+    for (size_t i = 0; i < k.size(); ++i) sq[i + 1] = sq[i] + k[i] * k[i];
+    double best = 0;
+    for (size_t i = 0; i + w <= k.size(); i += hop) best = std::max(best, (sq[i + w] - sq[i]) / static_cast<double>(w));
+    best = std::max(best, (sq[k.size()] - sq[k.size() - w]) / static_cast<double>(w));
+    return best > 0 ? 10 * std::log10(best) : -200;
+}
+
+namespace {
+
 std::vector<float> render(double seconds, const std::function<double(double, int)>& f) {
     int n = static_cast<int>(seconds * kSfxRate);
     std::vector<float> out(static_cast<size_t>(n));
@@ -78,71 +143,111 @@ void normalise(std::vector<float>& v, float peak) {
         for (float& x : v) x *= peak / m;
 }
 
+double dbToAmp(double db) { return std::pow(10.0, db / 20.0); }
+
+// Brings an effect to a loudness (K-weighted, loudest 100 ms) with its
+// peaks held under the ceiling by a soft knee: the drive is searched so
+// that the softly limited sound reaches the target. Quiet, low-crest sounds
+// need no limiting at all; percussive ones are rounded off at the top.
+void master(std::vector<float>& v, int rate, double targetDb, double ceilingDb) {
+    normalise(v, 1.0f);
+    const double c = dbToAmp(ceilingDb);
+    auto shaped = [&](double drive) {
+        std::vector<float> out(v.size());
+        for (size_t i = 0; i < v.size(); ++i) out[i] = static_cast<float>(c * std::tanh(drive * v[i] / c));
+        return out;
+    };
+    double lo = -40, hi = 40;  // drive in dB
+    for (int it = 0; it < 48; ++it) {
+        double mid = 0.5 * (lo + hi);
+        if (loudnessDb(shaped(dbToAmp(mid)), rate) < targetDb) lo = mid;
+        else hi = mid;
+    }
+    v = shaped(dbToAmp(0.5 * (lo + hi)));
+}
+
 std::vector<float> makeSfx(int n) {
     Rng rng(1000u + static_cast<uint32_t>(n));
     std::vector<float> v;
     switch (n) {
-    case 1: {  // player loses the last life: a falling "wah-wah"
+    // The effects of one contact start in the same update (contact, hit,
+    // last life; the player's flap and step may join them), so each puts
+    // its loud part at its own moment: the hit's crunch first, then the
+    // contact's bounce, the flap's whoosh, and the falling tail of a lost
+    // last life. Together they read as one event and their peaks do not
+    // stack up.
+    case 1: {  // player loses the last life: a falling "wah-wah" after the hit
         double ph = 0;
-        v = render(1.3, [&](double t, int) {
+        const double delay = 0.09;
+        v = render(1.4, [&](double t, int) {
+            t -= delay;
+            if (t < 0) return 0.0;
             const double notes[4] = {67, 66, 65, 63};
             int k = std::min(3, static_cast<int>(t / 0.26));
             double lt = t - k * 0.26;
             double hz = noteHz(notes[k] - (k == 3 ? lt * 3 : 0)) * (1 + 0.012 * std::sin(kTau * 6 * t));
             ph += kTau * hz / kSfxRate;
-            double e = std::min(1.0, lt / 0.02) * (k == 3 ? std::exp(-lt / 0.35) : (lt < 0.22 ? 1.0 : std::max(0.0, 1 - (lt - 0.22) / 0.04)));
+            // Each note starts with an accent and settles, so the phrase
+            // has a shape instead of a flat buzz.
+            double accent = 0.45 + 0.55 * std::exp(-lt / 0.07);
+            double e = std::min(1.0, lt / (k == 0 ? 0.03 : 0.01)) * accent *
+                       (k == 3 ? std::exp(-lt / 0.35) : (lt < 0.22 ? 1.0 : std::max(0.0, 1 - (lt - 0.22) / 0.04)));
             return squareish(ph, 7) * e * 0.5;
         });
         break;
     }
-    case 2: {  // baddie loses the last life: pop and a falling whistle
+    case 2: {  // baddie loses the last life: a puff and a falling whistle after the hit
         double ph = 0;
-        OnePole lp(2500, kSfxRate);
-        v = render(0.55, [&](double t, int) {
+        OnePole lp(2500, kSfxRate), hp(600, kSfxRate);
+        const double delay = 0.07;
+        v = render(0.6, [&](double t, int) {
+            double x = lp(rng.next());
+            double puff = (x - hp(x)) * env(t - 0.03, 0.03, 0.05);
+            t -= delay;
+            if (t < 0) return puff;
             double hz = 900 * std::exp(-t * 4.5) + 90;
             ph += kTau * hz / kSfxRate;
-            double pop = lp(rng.next()) * env(t, 0.002, 0.03);
-            return std::sin(ph) * env(t, 0.005, 0.2) * 0.7 + std::sin(ph * 2) * env(t, 0.005, 0.1) * 0.2 + pop * 1.5;
+            return std::sin(ph) * env(t, 0.012, 0.2) * 0.7 + std::sin(ph * 2) * env(t, 0.012, 0.1) * 0.2 + puff;
         });
         break;
     }
     case 3: {  // flap: an airy whoosh with a soft thump
         OnePole lp(1800, kSfxRate), hp(300, kSfxRate);
         double ph = 0;
-        v = render(0.16, [&](double t, int) {
+        v = render(0.18, [&](double t, int) {
             double x = rng.next();
             double band = lp(x) - hp(lp.z);
             ph += kTau * (180 - 400 * t) / kSfxRate;
-            return band * 2.2 * env(t, 0.02, 0.04) + std::sin(ph) * env(t, 0.004, 0.03) * 0.35;
+            return band * 2.2 * env(t - 0.008, 0.01, 0.018) + std::sin(ph) * env(t - 0.012, 0.006, 0.02) * 0.35;
         });
         break;
     }
-    case 4: {  // contact: a short springy boing
+    case 4: {  // contact: a short springy boing, just after the impact
         double ph = 0;
-        v = render(0.22, [&](double t, int) {
+        v = render(0.24, [&](double t, int) {
             double hz = 260 + 380 * (1 - std::exp(-t * 30)) + 40 * std::sin(kTau * 28 * t) * std::exp(-t * 8);
             ph += kTau * hz / kSfxRate;
-            return (std::sin(ph) * 0.8 + std::sin(ph * 2) * 0.15) * env(t, 0.003, 0.07);
+            return (std::sin(ph) * 0.8 + std::sin(ph * 2) * 0.15) * env(t - 0.035, 0.008, 0.05);
         });
         break;
     }
-    case 5: {  // baddie hit: bright crunch
+    case 5: {  // baddie hit: bright, short crunch
         double ph = 0;
         OnePole lp(5000, kSfxRate);
-        v = render(0.22, [&](double t, int) {
+        v = render(0.2, [&](double t, int) {
             double hz = 520 * std::exp(-t * 9) + 140;
             ph += kTau * hz / kSfxRate;
-            return squareish(ph, 9) * env(t, 0.002, 0.07) * 0.5 + lp(rng.next()) * env(t, 0.001, 0.025) * 0.8;
+            return squareish(ph, 9) * env(t, 0.002, 0.016) * 0.5 + lp(rng.next()) * env(t, 0.001, 0.01) * 0.8;
         });
         break;
     }
-    case 6: {  // player hit: lower, rougher
+    case 6: {  // player hit: lower and rougher, with a short knock in front
         double ph = 0;
         OnePole lp(1600, kSfxRate);
         v = render(0.34, [&](double t, int) {
             double hz = 300 * std::exp(-t * 6) + 70;
             ph += kTau * hz / kSfxRate;
-            return sawish(ph, 10) * env(t, 0.003, 0.11) * 0.6 + lp(rng.next()) * env(t, 0.001, 0.05) * 0.9;
+            return sawish(ph, 10) * env(t, 0.002, 0.02) * 0.6 + lp(rng.next()) * env(t, 0.001, 0.012) * 0.5;
         });
         break;
     }
@@ -153,8 +258,7 @@ std::vector<float> makeSfx(int n) {
             ph += kTau * 140 / kSfxRate;
             return lp(rng.next()) * env(t, 0.001, 0.012) * 1.4 + std::sin(ph) * env(t, 0.001, 0.015) * 0.5;
         });
-        normalise(v, 0.45f);
-        return v;
+        break;
     }
     case 95: {  // rising swoosh
         OnePole lp(3000, kSfxRate);
@@ -205,7 +309,6 @@ std::vector<float> makeSfx(int n) {
         v = render(0.05, [](double, int) { return 0.0; });
         return v;
     }
-    normalise(v, n == 1 ? 0.5f : (n == 96 ? 0.7f : 0.8f));
     return v;
 }
 
@@ -279,7 +382,7 @@ void bellNote(Loop& L, double start, double midi, double amp, double pan, double
     for (long i = 0; i < n; ++i) {
         double t = static_cast<double>(i) / kMusicRate;
         double mod = std::sin(kTau * hz * 2 * t) * 0.9 * std::exp(-t * 5);
-        double v = std::sin(kTau * hz * t + mod) * env(t, 0.005, decay);
+        double v = std::sin(kTau * hz * t + mod) * env(t, 0.012, decay);
         L.add(i0 + i, v * amp, pan);
     }
 }
@@ -313,6 +416,82 @@ void shaker(Loop& L, double start, double amp, double pan, Rng& rng) {
         double t = static_cast<double>(i) / kMusicRate;
         double x = lp(rng.next());
         L.add(i0 + i, (x - hp(x)) * env(t, 0.003, 0.02) * amp, pan);
+    }
+}
+
+// The music sits under the effects: its level over the whole loop, and a
+// ceiling for its loudest moments (bell attacks), so that it leaves room
+// for several effects at once.
+constexpr double kMusicRmsDb = -22.0;
+constexpr double kMusicCeilingDb = -14.0;
+
+// Peak limiter for a stereo loop: the gain follows the loudest sample of
+// the next few milliseconds (so it is down before a peak arrives) and
+// recovers slowly. It runs round the loop twice and keeps the second pass,
+// so the gain at the loop point is the steady state and the loop stays
+// seamless.
+void limitLoop(std::vector<float>& inter, int frames, double ceiling) {
+    const int look = kMusicRate / 200;  // 5 ms
+    const double release = 1.0 - std::exp(-1.0 / (0.12 * kMusicRate));
+    std::vector<double> need(static_cast<size_t>(frames));
+    for (int i = 0; i < frames; ++i) {
+        double a = std::max(std::fabs(inter[2 * i]), std::fabs(inter[2 * i + 1]));
+        need[i] = a > ceiling ? ceiling / a : 1.0;
+    }
+    auto at = [&](long i) { return need[static_cast<size_t>(((i % frames) + frames) % frames)]; };
+    // Lowest gain needed within the look-ahead, then averaged over the same
+    // span: the average of minima over a window that covers the peak is
+    // never above what the peak needs, and it ramps down smoothly.
+    std::vector<double> lowest(static_cast<size_t>(frames));
+    {
+        std::vector<long> q;  // monotonic queue of indices over [i, i + look]
+        size_t head = 0;
+        for (long j = 0; j < frames + look; ++j) {
+            while (q.size() > head && at(q.back()) >= at(j)) q.pop_back();
+            q.push_back(j);
+            long i = j - look;
+            if (i >= 0) {
+                while (q[head] < i) ++head;
+                lowest[static_cast<size_t>(i)] = at(q[head]);
+            }
+        }
+    }
+    std::vector<double> gain(static_cast<size_t>(frames));
+    double acc = 0;
+    for (long i = -look; i < 0; ++i) acc += lowest[static_cast<size_t>(i + frames)];
+    for (int i = 0; i < frames; ++i) {
+        acc += lowest[i] - lowest[static_cast<size_t>((i - look + frames) % frames)];
+        gain[i] = acc / look;
+    }
+    double g = 1.0;
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = 0; i < frames; ++i) {
+            g = std::min(gain[i], g + (1.0 - g) * release);
+            if (pass == 1) {
+                inter[2 * i] = static_cast<float>(inter[2 * i] * g);
+                inter[2 * i + 1] = static_cast<float>(inter[2 * i + 1] * g);
+            }
+        }
+}
+
+double rmsDb(const std::vector<float>& v) {
+    double s = 0;
+    for (float x : v) s += static_cast<double>(x) * x;
+    return 10 * std::log10(s / static_cast<double>(v.size()));
+}
+
+// Brings the loop to its level with its peaks under the ceiling; limiting
+// lowers the level a little, so level and limiter are settled in turns.
+void masterLoop(std::vector<float>& inter, int frames, double rmsTargetDb, double ceilingDb) {
+    const std::vector<float> dry(std::move(inter));
+    double gainDb = rmsTargetDb - rmsDb(dry);
+    for (int it = 0; it < 4; ++it) {
+        const float g = static_cast<float>(dbToAmp(gainDb));
+        std::vector<float> wet(dry.size());
+        for (size_t i = 0; i < dry.size(); ++i) wet[i] = dry[i] * g;
+        limitLoop(wet, frames, dbToAmp(ceilingDb));
+        gainDb += rmsTargetDb - rmsDb(wet);
+        inter.swap(wet);
     }
 }
 
@@ -381,12 +560,11 @@ std::vector<float> makeMusic(int& frames) {
             }
         }
     std::vector<float> inter(static_cast<size_t>(frames) * 2);
-    float m = 0;
-    for (int i = 0; i < frames; ++i) m = std::max({m, std::fabs(outL[i]), std::fabs(outR[i])});
     for (int i = 0; i < frames; ++i) {
-        inter[2 * i] = outL[i] * 0.8f / m;
-        inter[2 * i + 1] = outR[i] * 0.8f / m;
+        inter[2 * i] = outL[i];
+        inter[2 * i + 1] = outR[i];
     }
+    masterLoop(inter, frames, kMusicRmsDb, kMusicCeilingDb);
     return inter;
 }
 
@@ -455,6 +633,24 @@ bool writeOgg(const std::string& path, const std::vector<float>& inter, int fram
     return std::fclose(f) == 0 && ok;
 }
 
+// How loud each effect is written (loudnessDb over 100 ms) and the peak it
+// may not pass. The events of play (contact, hits, lost lives) and the menu
+// confirm sit together, about 8 dB over the music; the flap and the
+// footstep, which repeat all through play, and the menu tick, which fires
+// on every carousel move, sit under them. The ceilings leave headroom for
+// the effects one update can start together (see the asset mix test).
+struct EffectLevel {
+    double loudnessDb, ceilingDb;
+};
+EffectLevel effectLevel(int n) {
+    switch (n) {
+    case 3: return {-20.0, -12.0};
+    case 7: return {-23.0, -15.0};
+    case 99: return {-19.0, -9.0};
+    default: return {-16.0, -9.0};
+    }
+}
+
 std::string sfxName(int n) {
     char buf[32];
     std::snprintf(buf, sizeof buf, "sfx/%03d.wav", n);
@@ -467,11 +663,18 @@ std::vector<int> soundNumbers() { return {1, 2, 3, 4, 5, 6, 7, 95, 96, 98, 99}; 
 
 std::string soundPath(int n) { return sfxName(n); }
 
+std::vector<float> effectSamples(int n) {
+    std::vector<float> v = makeSfx(n);
+    const EffectLevel level = effectLevel(n);
+    master(v, kSfxRate, level.loudnessDb, level.ceilingDb);
+    return v;
+}
+
 bool writeSounds(const std::string& outDir, bool music) {
     bool ok = true;
     for (int n : soundNumbers()) {
         std::string path = outDir + "/" + sfxName(n);
-        if (!writeWav(path, makeSfx(n), kSfxRate)) {
+        if (!writeWav(path, effectSamples(n), kSfxRate)) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             ok = false;
         }

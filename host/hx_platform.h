@@ -15,6 +15,11 @@
 
 namespace hx_platform {
 
+// Process-wide set-up at start-up, before the window opens. On Windows it
+// asks for a 1 ms timer, so that the main loop's short sleeps keep the
+// update pace (the default tick is 15.6 ms).
+void InitProcess();
+
 // Opens a file with a C-library mode ("rb", "wb"). The path is the game's
 // own 16-bit text: on Windows it is passed on as the UTF-16 path, elsewhere
 // encoded as UTF-8. nullptr when the file cannot be opened.

@@ -8,6 +8,8 @@
 
 namespace hx_platform {
 
+void InitProcess() {}
+
 FILE* OpenFile(const String& path, const String& mode) {
   return fopen(path.ToUtf8().c_str(), mode.ToUtf8().c_str());
 }

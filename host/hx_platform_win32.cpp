@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <io.h>
 #include <objbase.h>
+#include <mmsystem.h>
 #include <shellapi.h>
 
 #include <csignal>
@@ -60,6 +61,8 @@ bool WriteAll(HANDLE file, const std::string& bytes) {
 
 }  // namespace
 
+void InitProcess() { timeBeginPeriod(1); }
+
 FILE* OpenFile(const String& path, const String& mode) {
   return _wfopen(Wide(path).c_str(), Wide(mode).c_str());
 }
@@ -104,6 +107,10 @@ void InstallFatalSignals(void (*handler)(int)) {
 
 int ReplaceFileContents(const String& path, const std::string& bytes) {
   std::wstring target = Wide(path);
+  // A state file the player made read-only is left alone (Windows itself
+  // refuses to replace a read-only file; some emulations do not).
+  DWORD old = GetFileAttributesW(target.c_str());
+  if (old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY)) return -2;
   std::wstring temp = target + L".tmp" + std::to_wstring(GetCurrentProcessId());
   RemoveStaleTemps(target, temp);
 
@@ -113,9 +120,7 @@ int ReplaceFileContents(const String& path, const std::string& bytes) {
   ok = ok && FlushFileBuffers(file);
   ok = CloseHandle(file) && ok;
 
-  // The new file looks like the old one: hidden stays hidden. (Read-only is
-  // not carried over: a read-only state file is not replaced at all.)
-  DWORD old = GetFileAttributesW(target.c_str());
+  // The new file looks like the old one: hidden stays hidden.
   if (ok && old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY)) {
     DWORD keep = old & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     if (keep) SetFileAttributesW(temp.c_str(), keep);

@@ -20,5 +20,6 @@ set_source_files_properties(${CMAKE_SOURCE_DIR}/host/zelk.rc PROPERTIES
   INCLUDE_DIRECTORIES ${CMAKE_BINARY_DIR}
   OBJECT_DEPENDS "${ZELK_MANIFEST};${CMAKE_BINARY_DIR}/zelk_rc.h")
 set_target_properties(zelk PROPERTIES WIN32_EXECUTABLE ON)
-# The release package carries no debug symbols.
-target_link_options(zelk PRIVATE $<$<CONFIG:Release>:-s>)
+# The release package carries no debug symbols, and no link time stamp (the
+# same source gives the same file).
+target_link_options(zelk PRIVATE $<$<CONFIG:Release>:-s> -Wl,--no-insert-timestamp)

@@ -11,6 +11,11 @@ PKGS=(
   clang
   xvfb xauth x11-utils xdotool imagemagick
 )
+# Windows build (tools/package-windows.sh) and its tests under Wine.
+PKGS+=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine64 wine zip unzip
+)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -34,7 +34,7 @@ OPENAL_POOL=pool/main/o/openal-soft
 OPENAL_SHA256=7efd383d70508587fbc146e4c508771a2235a5fc8ae05bf6fe721c20a348bd7c
 
 # Raise when the way a part is built changes, so that caches rebuild it.
-RECIPE=1
+RECIPE=2
 
 say() { echo "windows-deps: $*"; }
 die() {
@@ -231,7 +231,9 @@ build_openal() {
   mkdir -p "$deps/build"
   # The DLL carries its own C/C++ runtimes, so that it needs nothing but
   # Windows itself beside zelk.exe.
+  # Stripped and without a link time stamp: the same source gives the same DLL.
   cross_cmake "$deps/src/openal-soft" "$deps/build/openal-soft" -DLIBTYPE=SHARED \
+    -DCMAKE_SHARED_LINKER_FLAGS="-s -Wl,--no-insert-timestamp" \
     -DALSOFT_UTILS=OFF -DALSOFT_EXAMPLES=OFF -DALSOFT_TESTS=OFF \
     -DALSOFT_INSTALL_CONFIG=OFF -DALSOFT_INSTALL_HRTF_DATA=OFF -DALSOFT_INSTALL_AMBDEC_PRESETS=OFF \
     -DALSOFT_INSTALL_EXAMPLES=OFF -DALSOFT_INSTALL_UTILS=OFF -DALSOFT_UPDATE_BUILD_VERSION=OFF \

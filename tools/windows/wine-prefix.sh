@@ -24,7 +24,7 @@ rm -rf "$prefix"
 {
   "$wine" wineboot --init &&
     "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Audio /t REG_SZ /d '' /f &&
-    wineserver -w
+    /usr/lib/wine/wineserver -w
 } >"$prefix.log" 2>&1 || {
   echo "wine-prefix: setting up $prefix failed (see $prefix.log)" >&2
   exit 1

@@ -168,11 +168,18 @@ TEST(WineEndToEnd, AFocusLossWritesTheSameFirstStartStateAsTheLinuxBuild) {
   auto saveOnFocusLoss = [&](Game& game, auto start) {
     EXPECT_TRUE(start());
     EXPECT_TRUE(WaitTitle(game));
+    // The window must hold the focus before it can lose it (Wine takes a
+    // focus change it did not have as a pointer crossing).
+    Sh("xdotool windowfocus --sync " + game.window + " 2>/dev/null");
     Sleep(500);
     Sh("xdotool windowfocus " + root);
     EXPECT_TRUE(game.WaitFor([&] { return Exists(game.dir + "/.quollstate"); }, 20000));
     Sleep(300);  // the replace is one step; give a slow machine time to finish the write
     std::string state = game.State();
+    // Back to the game (Wine activates the window a moment after it gets
+    // the X focus), then F4.
+    Sh("xdotool windowfocus --sync " + game.window + " 2>/dev/null");
+    Sleep(1000);
     game.Key("F4");
     EXPECT_EQ(game.Wait(10000), 0);
     return state;

@@ -6,6 +6,7 @@
 // ZELK_WINDOWS_REQUIRED=1 (the Windows stage of tools/test.sh) makes that a
 // failure.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <sstream>
@@ -121,6 +122,63 @@ bool WaitTitle(Game& game, int ms = kLoad) {
 }
 
 }  // namespace
+
+TEST(WindowsPackage, HoldsOneFolderWithTheGameItsDataAndTheLicences) {
+  if (!Exists(Zip())) {
+    if (Env("ZELK_WINDOWS_REQUIRED", "0") == "1") FAIL() << "no package " << Zip();
+    GTEST_SKIP() << "needs the package " << Zip() << " (bash tools/package-windows.sh)";
+  }
+  std::istringstream list(Sh("unzip -Z1 '" + Zip() + "'"));
+  std::set<std::string> entries;
+  for (std::string line; std::getline(list, line);) entries.insert(line);
+  for (const std::string& e : entries) EXPECT_EQ(e.rfind("zelk-windows-x64/", 0), 0u) << e;
+  for (const char* want : {"zelk.exe", "OpenAL32.dll", "README.txt", "licenses/GLFW.txt", "licenses/OpenAL-Soft.txt",
+                           "licenses/MinGW-w64-runtime.txt"})
+    EXPECT_TRUE(entries.count(std::string("zelk-windows-x64/") + want)) << want;
+  // The whole data folder, byte for byte.
+  std::string diff = Sh("d=$(mktemp -d) && unzip -q '" + Zip() + "' -d \"$d\" && diff -r '" + std::string(ZELK_SOURCE_DIR) +
+                        "/data' \"$d/zelk-windows-x64/data\" 2>&1; rm -rf \"$d\"");
+  EXPECT_EQ(diff, "");
+}
+
+TEST(WindowsPackage, TheProgramIsAGuiExeThatNeedsOnlyWindowsAndOpenAl32) {
+  if (!Exists(Zip())) {
+    if (Env("ZELK_WINDOWS_REQUIRED", "0") == "1") FAIL() << "no package " << Zip();
+    GTEST_SKIP() << "needs the package " << Zip();
+  }
+  if (Sh("command -v x86_64-w64-mingw32-objdump").empty()) GTEST_SKIP() << "needs x86_64-w64-mingw32-objdump";
+  std::string dir = Sh("mktemp -d");
+  dir = dir.substr(0, dir.find('\n'));
+  Sh("unzip -q '" + Zip() + "' -d '" + dir + "'");
+  // Windows' own libraries; no MinGW runtime DLL (libstdc++, libgcc,
+  // libwinpthread) may be needed.
+  const std::set<std::string> system = {"advapi32.dll", "avrt.dll",   "gdi32.dll",  "kernel32.dll", "msvcrt.dll",
+                                        "ole32.dll",    "opengl32.dll", "shell32.dll", "user32.dll",   "winmm.dll"};
+  for (const char* file : {"zelk.exe", "OpenAL32.dll"}) {
+    std::string dump = Sh("x86_64-w64-mingw32-objdump -p '" + dir + "/zelk-windows-x64/" + file + "'");
+    std::istringstream lines(dump);
+    int imports = 0;
+    for (std::string line; std::getline(lines, line);) {
+      size_t at = line.find("DLL Name: ");
+      if (at == std::string::npos) continue;
+      std::string dll = line.substr(at + 10);
+      std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return std::tolower(c); });
+      ++imports;
+      bool allowed = system.count(dll) || (std::string(file) == "zelk.exe" && dll == "openal32.dll");
+      EXPECT_TRUE(allowed) << file << " needs " << dll;
+    }
+    EXPECT_GT(imports, 0) << file;
+    if (std::string(file) == "zelk.exe") {
+      EXPECT_NE(dump.find("(Windows GUI)"), std::string::npos) << "zelk.exe is not a GUI program";
+      EXPECT_NE(dump.find("DLL Name: OpenAL32.dll"), std::string::npos) << "zelk.exe does not use OpenAL32.dll";
+    }
+  }
+  // Version information in the resources (UTF-16 texts).
+  std::string texts = Sh("strings -el '" + dir + "/zelk-windows-x64/zelk.exe'");
+  for (const char* want : {"FileDescription", "ProductName", "OriginalFilename", "zelk.exe", "FileVersion"})
+    EXPECT_NE(texts.find(want), std::string::npos) << want;
+  Sh("rm -rf '" + dir + "'");
+}
 
 TEST(WineEndToEnd, TheWindowIsCentredTitledAndShowsTheTitleMenuThenEnterStartsAGame) {
   REQUIRE_WINE();

@@ -2,7 +2,7 @@
 // array per kind and texture and submitted with a single draw call.
 #include "graphics/hx_gxtk_graphics.h"
 
-#include <GL/gl.h>
+#include "graphics/hx_gl.h"
 #include "host/hx_glfw_game.h"
 #include <GLFW/glfw3.h>
 

@@ -1,6 +1,6 @@
 // Surfaces: premultiplied pixels kept in memory and a texture created lazily
 // in the current GL context, rebuilt after the context was re-created.
-#include <GL/gl.h>
+#include "graphics/hx_gl.h"
 
 #include <cstdlib>
 #include <cstring>

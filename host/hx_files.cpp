@@ -7,12 +7,9 @@
 
 #include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
+#include "host/hx_platform.h"
 
-#ifdef _WIN32
-#include <io.h>
-#include <windows.h>
-#undef LoadString  // windows.h maps it to LoadStringA/W
-#else
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -20,29 +17,20 @@
 namespace {
 
 const char* const kStateFile = "./.quollstate";
+
+#ifndef _WIN32
 // The new state is written here first and renamed over the state file,
 // so that a failed save never destroys the previous one.
 const char* const kStateTemp = "./.quollstate.tmp";
 
-#ifdef _WIN32
-std::wstring Wide(const String& s) { return std::wstring(s.Data(), s.Data() + s.Length()); }
-#endif
-
 // Pushes the file's data to the disk; false on failure.
 bool SyncFile(FILE* f) {
   if (fflush(f) != 0) return false;
-#ifdef _WIN32
-  return _commit(_fileno(f)) == 0;
-#else
   return fsync(fileno(f)) == 0;
-#endif
 }
 
 // Puts src in the place of dst in one step; false on failure.
 bool ReplaceFile(const char* src, const char* dst) {
-#ifdef _WIN32
-  return MoveFileExA(src, dst, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
   if (rename(src, dst) != 0) return false;
   // Make the rename itself durable; a failure here leaves either file
   // complete, so it is not reported.
@@ -52,8 +40,8 @@ bool ReplaceFile(const char* src, const char* dst) {
     close(dir);
   }
   return true;
-#endif
 }
+#endif
 
 }  // namespace
 
@@ -76,11 +64,7 @@ String HxGlfwGame::PathToFilePath(String path) {
 FILE* HxGame::OpenFile(String path, String mode) {
   String file = PathToFilePath(path);
   if (file.IsEmpty()) return nullptr;
-#ifdef _WIN32
-  return _wfopen(Wide(file).c_str(), Wide(mode).c_str());
-#else
-  return fopen(file.ToUtf8().c_str(), mode.ToUtf8().c_str());
-#endif
+  return hx_platform::OpenFile(file, mode);
 }
 
 String HxGame::LoadString(String path) {
@@ -120,6 +104,11 @@ unsigned char* HxGame::LoadData(String path, int* length) {
   return data;
 }
 
+#ifdef _WIN32
+int HxGame::SaveState(String state) {
+  return hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
+}
+#else
 int HxGame::SaveState(String state) {
   FILE* f = OpenFile(String(kStateTemp), String("wb"));
   if (!f) return -1;
@@ -134,6 +123,7 @@ int HxGame::SaveState(String state) {
   }
   return 0;
 }
+#endif
 
 String HxGame::LoadState() {
   FILE* f = OpenFile(String(kStateFile), String("rb"));

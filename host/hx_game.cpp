@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "host/hx_platform.h"
+
 HxGame* HxGame::_game = nullptr;
 
 HxGame::HxGame() { _game = this; }
@@ -12,12 +14,8 @@ void HxGame::GetDate(Array<int> date) {
   int n = date.Length();
   if (n == 0) return;
   time_t t = time(nullptr);
-  struct tm lt;
-#ifdef _WIN32
-  localtime_s(&lt, &t);
-#else
-  localtime_r(&t, &lt);
-#endif
+  struct tm lt = {};
+  hx_platform::LocalTime(t, &lt);
   const int fields[7] = {lt.tm_year + 1900, lt.tm_mon + 1, lt.tm_mday, lt.tm_hour,
                          lt.tm_min,         lt.tm_sec,     0};
   for (int i = 0; i < n && i < 7; ++i) date[i] = fields[i];

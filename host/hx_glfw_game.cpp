@@ -7,15 +7,7 @@
 
 #include "host/hx_desktop.h"
 #include "host/hx_pacing.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#include <shellapi.h>
-#undef LoadString  // windows.h maps it to LoadStringA/W
-#else
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
+#include "host/hx_platform.h"
 
 HxGlfwGame* HxGlfwGame::_glfwGame = nullptr;
 int glfwGraphicsSeq = 0;
@@ -38,28 +30,7 @@ int HxGlfwGame::Millisecs() { return static_cast<int>(glfw2::GetTime() * 1000.0)
 
 void HxGlfwGame::OpenUrl(String url) {
   if (url.IsEmpty()) return;
-#ifdef _WIN32
-  std::string narrow;
-  for (int i = 0; i < url.Length(); ++i) narrow += static_cast<char>(url[i] & 0xff);
-  ShellExecuteA(nullptr, "open", narrow.c_str(), nullptr, nullptr, 1);
-#else
-  // xdg-open gets the URL as its one argument; no shell ever sees it.
-  // The middle process exits at once, so the opener is not our child and
-  // leaves no zombie behind.
-  std::string text = url.ToUtf8();
-  fflush(nullptr);
-  pid_t pid = fork();
-  if (pid == 0) {
-    if (fork() == 0) {
-      char* const args[] = {const_cast<char*>("xdg-open"), const_cast<char*>(text.c_str()),
-                            nullptr};
-      execvp("xdg-open", args);
-      _exit(127);
-    }
-    _exit(0);
-  }
-  if (pid > 0) waitpid(pid, nullptr, 0);
-#endif
+  hx_platform::OpenUrl(url);
 }
 
 int HxGlfwGame::GetDeviceWidth() {

@@ -6,8 +6,10 @@
 
 #include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
+#include "host/hx_platform.h"
 
 int HxQuollGame::Main(int argc_, const char** argv_) {
+  hx_platform::InitProcess();
   if (!glfw2::Init()) {
     puts("glfwInit failed");
     fflush(stdout);

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "host/hx_platform.h"
+
 const char* dbg_info = nullptr;
 int dbg_stepmode = 0;
 int dbg_suspend = 0;
@@ -13,6 +15,7 @@ int dbg_suspend = 0;
 std::string hx_utf8_encode(const String& s) { return s.ToUtf8(); }
 
 void hxPrint(String text) {
+  hx_platform::InitConsole();
   static std::vector<char> buf;
   buf.clear();
   std::string u = text.ToUtf8();
@@ -36,6 +39,7 @@ String dbg_stacktrace() {
 }
 
 void dbg_print(String text) {
+  hx_platform::InitConsole();
   static char* buf = nullptr;
   static int cap = 0;
   int n = text.Length();
@@ -52,12 +56,13 @@ void dbg_print(String text) {
 }
 
 void dbg_stop() {
+  hx_platform::InitConsole();
   fprintf(stderr, "{{~~%s~~}}\n", dbg_info ? dbg_info : "");
   fflush(stderr);
   dbg_print(String());
   for (;;) {
     char line[256];
-    if (!fgets(line, sizeof(line), stdin) || !strchr(line, '\n')) exit(-1);
+    if (!hx_platform::ReadConsoleLine(line, sizeof(line)) || !strchr(line, '\n')) exit(-1);
     switch (line[0]) {
       case '?':
         continue;
@@ -121,8 +126,4 @@ void sighandler(int sig) {
   }
 }
 
-void hx_install_signal_handlers() {
-  signal(SIGSEGV, sighandler);
-  signal(SIGILL, sighandler);
-  signal(SIGFPE, sighandler);
-}
+void hx_install_signal_handlers() { hx_platform::InstallFatalSignals(sighandler); }

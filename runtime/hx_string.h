@@ -205,9 +205,16 @@ class Array {
   };
 
   static Rep* nullRep() {
-    // Never marked, queued, swept or freed: mark state 3.
-    static Rep rep{gc_object::permanent_tag()};
-    return &rep;
+    // Never marked, queued, swept or freed: mark state 3. Never destroyed
+    // either (the union keeps its destructor from running at exit), so it
+    // stays valid for other statics torn down later.
+    union Permanent {
+      Rep rep;
+      constexpr Permanent() : rep(gc_object::permanent_tag()) {}
+      ~Permanent() {}
+    };
+    static Permanent permanent;
+    return &permanent.rep;
   }
 
   Array() : rep(nullRep()) {}

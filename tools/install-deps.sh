@@ -14,6 +14,11 @@ PKGS=(
   # benchmarks only: the SDL2 renderer the peer benchmark compares with
   libsdl2-dev
 )
+# Windows build (tools/package-windows.sh) and its tests under Wine.
+PKGS+=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
+  wine64 wine zip unzip
+)
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

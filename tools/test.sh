@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then builds and runs the whole test suite:
 # the normal build with its unit and end-to-end tests, the unit tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzz
-# run of the sound decoders.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzz run
+# of the sound decoders, and the Windows build: cross-built, packaged, its
+# unit tests and the unpacked package played under Wine (ZELK_SKIP_WINDOWS=1
+# skips that stage for a quick local run; CI always runs it).
 # Tests that open windows run on a virtual X display (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,7 +23,7 @@ unit_tests() {
   (cd "$1" && xvfb-run -a -s "$screen" ctest --output-on-failure --timeout 600 -j"$jobs" -LE e2e)
 }
 e2e_tests() {
-  (cd "$1" && xvfb-run -a -s "$screen" ctest --output-on-failure --timeout 600 -L e2e --repeat until-pass:2)
+  (cd "$1" && xvfb-run -a -s "$screen" ctest --output-on-failure --timeout 600 -L e2e -LE windows --repeat until-pass:2)
 }
 
 echo "== build (release) =="
@@ -51,4 +53,22 @@ unit_tests build-asan
 if [ -x tests/fuzz/run_fuzz.sh ]; then
   echo "== fuzz (sound decoders) =="
   bash tests/fuzz/run_fuzz.sh "${ZELK_FUZZ_SECONDS:-60}"
+fi
+
+# ---- Windows: the cross build, the package, and both under Wine ----
+if [ "${ZELK_SKIP_WINDOWS:-0}" = 1 ] && [ "${CI:-}" != true ]; then
+  echo "== Windows stage skipped (ZELK_SKIP_WINDOWS=1) =="
+else
+  windows_start=$(date +%s)
+  echo "== Windows package (MinGW-w64 cross build) =="
+  bash tools/package-windows.sh
+  echo "== Windows unit tests (under Wine) =="
+  cmake --build build-win -j"$jobs"
+  (cd build-win && xvfb-run -a -s "$screen" ctest --output-on-failure --timeout 600 -j"$jobs")
+  echo "== Windows package end to end (under Wine) =="
+  # The tests unpack dist/zelk-windows-x64.zip; here a missing zip or Wine
+  # is a failure, not a skip.
+  (cd build && ZELK_WINDOWS_REQUIRED=1 xvfb-run -a -s "$screen" \
+    ctest --output-on-failure --timeout 600 -L windows --repeat until-pass:2)
+  echo "== Windows stage took $(($(date +%s) - windows_start)) s =="
 fi

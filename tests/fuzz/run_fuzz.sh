@@ -25,6 +25,7 @@ cxxflags="-std=c++17 -g -O1 -I$root $san"
 "$CC" -g -O1 $san -fno-sanitize=float-cast-overflow -w -c "$root/audio/stb_vorbis_impl.c" \
   -o "$build/obj/stb_vorbis_impl.o"
 for src in audio/hx_audio_decode.cpp runtime/hx_string.cpp runtime/hx_gc.cpp runtime/hx_error.cpp \
+           host/hx_platform_posix.cpp \
            tests/fuzz/fuzz_audio_decode.cpp; do
   "$CXX" $cxxflags -c "$root/$src" -o "$build/obj/$(basename "$src" .cpp).o"
 done

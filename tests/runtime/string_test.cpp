@@ -86,7 +86,7 @@ TEST(RuntimeString, ToInt) {
     // Within the int range the result is the C library's.
     std::string narrow;
     for (int i = 0; i < s.Length() && i < 63; ++i) narrow += static_cast<char>(s[i] & 0xff);
-    long wide = strtol(narrow.c_str(), nullptr, 10);
+    long long wide = strtoll(narrow.c_str(), nullptr, 10);
     if (wide >= INT_MIN && wide <= INT_MAX) {
       EXPECT_EQ(s.ToInt(), atoi(narrow.c_str()));
     }

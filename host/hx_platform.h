@@ -1,0 +1,59 @@
+// The few things the host and the runtime need from the operating system,
+// behind one small interface: hx_platform_posix.cpp (Linux and other POSIX
+// systems) and hx_platform_win32.cpp (Windows) implement it, and a port
+// adds its own file. Everything else in the host is platform-neutral.
+//
+// The implementation is compiled into the runtime library, the lowest one,
+// because the runtime's console output, stop routine and signal handler
+// use it too.
+#pragma once
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "runtime/hx_string.h"
+
+namespace hx_platform {
+
+// Process-wide set-up at start-up, before the window opens. On Windows it
+// asks for a 1 ms timer, so that the main loop's short sleeps keep the
+// update pace (the default tick is 15.6 ms).
+void InitProcess();
+
+// Opens a file with a C-library mode ("rb", "wb"). The path is the game's
+// own 16-bit text: on Windows it is passed on as the UTF-16 path, elsewhere
+// encoded as UTF-8. nullptr when the file cannot be opened.
+FILE* OpenFile(const String& path, const String& mode);
+
+// Hands a URL to the desktop (xdg-open, the Windows shell's "open"); no
+// command shell ever sees the text. Returns at once.
+void OpenUrl(const String& url);
+
+// Local calendar time of t; false when the system cannot tell.
+bool LocalTime(time_t t, struct tm* out);
+
+// Makes standard output and standard error carry the runtime's UTF-8 bytes
+// exactly as written (no line-end translation, a UTF-8 console). Cheap
+// after the first call; the runtime calls it before it prints.
+void InitConsole();
+
+// One line of standard input with its line feed, as fgets reads it; false
+// at the end of input or when the process has no input.
+bool ReadConsoleLine(char* line, int size);
+
+// Installs handler for the fatal signals: segmentation fault, illegal
+// instruction and floating-point error (on Windows the C runtime raises
+// them for the matching exceptions).
+void InstallFatalSignals(void (*handler)(int));
+
+#ifdef _WIN32
+// Replaces the file at path by one holding exactly bytes, in one step: a
+// temporary file beside it (unique to this process) is written, flushed to
+// the disk and moved over the old one. On any failure the old file stays as
+// it was and the temporary file is removed. 0 on success, -1 when the
+// temporary file cannot be created, -2 when writing, flushing or the
+// replace fails (the target is read-only, locked by another program, ...).
+int ReplaceFileContents(const String& path, const std::string& bytes);
+#endif
+
+}  // namespace hx_platform

@@ -106,7 +106,9 @@ unsigned char* HxGame::LoadData(String path, int* length) {
 
 #ifdef _WIN32
 int HxGame::SaveState(String state) {
-  return hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
+  int result = hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
+  if (result == 0) hx_platform::StateSaved();
+  return result;
 }
 #else
 int HxGame::SaveState(String state) {
@@ -121,6 +123,7 @@ int HxGame::SaveState(String state) {
     remove(kStateTemp);
     return -2;
   }
+  hx_platform::StateSaved();
   return 0;
 }
 #endif

@@ -7,7 +7,9 @@
 //   ratio) and is brought up to date at every event step;
 // - a fullscreen window is the browser's fullscreen of the page. Opening
 //   another window keeps the one WebGL context but deletes its textures,
-//   as a desktop window change loses them with its context;
+//   as a desktop window change loses them with its context. When the
+//   browser leaves fullscreen by itself (Escape), the game is sent its own
+//   fullscreen key, F11, and so switches to a window as well;
 // - events are queued as the page receives them and delivered inside
 //   PollEvents, as on the desktop; WaitEvents cannot block and polls;
 // - keys: letters by the character their key gives on the player's layout,
@@ -87,11 +89,21 @@ EM_JS(void, WebScreenSize, (int* w, int* h), {
 // allow entering only during or shortly after a key press, click or touch
 // of the player (the game asks in the update after one); when the browser
 // refuses, the request waits for the next such gesture and is made inside
-// its handler.
+// its handler. The browser also leaves fullscreen by itself (Escape, its
+// own controls): that is noted for WebFullscreenLeft.
 EM_JS(void, WebFullscreen, (int on), {
   var page = document.documentElement;
   if (!Module['zelkFullscreen']) {
-    var state = Module['zelkFullscreen'] = {wanted: false, pending: false};
+    var state = Module['zelkFullscreen'] = {wanted: false, pending: false, entered: false, left: false};
+    document.addEventListener('fullscreenchange', function() {
+      if (document.fullscreenElement) {
+        state.entered = true;
+      } else if (state.entered) {
+        state.entered = false;
+        if (state.wanted) state.left = true;
+        state.wanted = false;
+      }
+    });
     state.retry = function() {
       if (!state.pending) return;
       state.pending = false;
@@ -113,6 +125,14 @@ EM_JS(void, WebFullscreen, (int on), {
   } else if (document.fullscreenElement && document.exitFullscreen) {
     document.exitFullscreen().catch(function() {});
   }
+});
+
+// 1 once after the browser left fullscreen while the game had asked for it.
+EM_JS(int, WebFullscreenLeft, (), {
+  var state = Module['zelkFullscreen'];
+  if (!state || !state.left) return 0;
+  state.left = false;
+  return 1;
 });
 
 EM_JS(void, WebSetCursor, (int visible), {
@@ -534,6 +554,13 @@ void PollEvents() {
   if (wasActive && !active) ReleaseAll();
   wasActive = active;
   if (window) WebSyncCanvasSize();
+  // The game switches between fullscreen and a window itself, with F11;
+  // when the browser has left fullscreen on its own, the game gets that
+  // key, so that it knows it is in a window again.
+  if (WebFullscreenLeft()) {
+    queue.push_back({Event::KEY, KEY_F1 + 10, PRESS});
+    queue.push_back({Event::KEY, KEY_F1 + 10, RELEASE});
+  }
   browserPads.Sample();
   std::vector<Event> events;
   events.swap(queue);

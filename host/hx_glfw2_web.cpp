@@ -26,6 +26,7 @@
 // - no sleeping (the browser paces the frames), no window icon, position
 //   or class.
 #include "host/hx_glfw2.h"
+#include "host/hx_web_keys.h"
 
 #include <GL/gl.h>
 #include <GLFW/glfw3.h>
@@ -164,10 +165,11 @@ struct Event {
 };
 std::vector<Event> queue;
 
-// Keys held, by the place they went down at (KeyboardEvent.code), with the
-// 2.7 key they went down as, so that the release names the same key.
+// Keys held, by the place they went down at (KeyboardEvent.code, or the
+// key's text where the page gives no place), with the 2.7 key they went
+// down as, so that the release names the same key.
 struct HeldKey {
-  std::string code;
+  std::string place;
   int key;
 };
 std::vector<HeldKey> held;
@@ -175,122 +177,38 @@ bool buttons[3] = {false, false, false};
 int mouseX = 0, mouseY = 0;
 long finger = -1;  // the touch that acts as the mouse; -1 when none
 
-// ---- keys ----
-
-struct CodeKey {
-  const char* code;
-  int key;
-};
-const CodeKey kCodeKeys[] = {
-    {"Space", KEY_SPACE},          {"Quote", '\''},
-    {"Comma", ','},                {"Minus", '-'},
-    {"Period", '.'},               {"Slash", '/'},
-    {"Semicolon", ';'},            {"Equal", '='},
-    {"BracketLeft", '['},          {"Backslash", '\\'},
-    {"BracketRight", ']'},         {"Backquote", '`'},
-    {"Escape", KEY_ESC},           {"Enter", KEY_ENTER},
-    {"Tab", KEY_TAB},              {"Backspace", KEY_BACKSPACE},
-    {"Insert", KEY_INSERT},        {"Delete", KEY_DEL},
-    {"ArrowRight", KEY_RIGHT},     {"ArrowLeft", KEY_LEFT},
-    {"ArrowDown", KEY_DOWN},       {"ArrowUp", KEY_UP},
-    {"PageUp", KEY_PAGEUP},        {"PageDown", KEY_PAGEDOWN},
-    {"Home", KEY_HOME},            {"End", KEY_END},
-    {"CapsLock", KEY_CAPS_LOCK},   {"ScrollLock", KEY_SCROLL_LOCK},
-    {"NumLock", KEY_KP_NUM_LOCK},  {"Pause", KEY_PAUSE},
-    {"NumpadDecimal", KEY_KP_DECIMAL}, {"NumpadDivide", KEY_KP_DIVIDE},
-    {"NumpadMultiply", KEY_KP_MULTIPLY}, {"NumpadSubtract", KEY_KP_SUBTRACT},
-    {"NumpadAdd", KEY_KP_ADD},     {"NumpadEnter", KEY_KP_ENTER},
-    {"NumpadEqual", KEY_KP_EQUAL}, {"ShiftLeft", KEY_LSHIFT},
-    {"ShiftRight", KEY_RSHIFT},    {"ControlLeft", KEY_LCTRL},
-    {"ControlRight", KEY_RCTRL},   {"AltLeft", KEY_LALT},
-    {"AltRight", KEY_RALT},        {"MetaLeft", KEY_LSUPER},
-    {"MetaRight", KEY_RSUPER},     {"OSLeft", KEY_LSUPER},
-    {"OSRight", KEY_RSUPER},       {"ContextMenu", KEY_MENU},
-};
-
-// The 2.7 key of a key's place, KEY_UNKNOWN when 2.7 has none.
-int KeyOfCode(const char* code) {
-  size_t n = strlen(code);
-  if (n == 4 && strncmp(code, "Key", 3) == 0 && code[3] >= 'A' && code[3] <= 'Z') return code[3];
-  if (n == 6 && strncmp(code, "Digit", 5) == 0 && code[5] >= '0' && code[5] <= '9') return code[5];
-  if (n == 7 && strncmp(code, "Numpad", 6) == 0 && code[6] >= '0' && code[6] <= '9')
-    return KEY_KP_0 + (code[6] - '0');
-  if (code[0] == 'F' && n >= 2 && n <= 3) {
-    int f = atoi(code + 1);
-    if (f >= 1 && f <= 25) return KEY_F1 + f - 1;
-  }
-  for (const CodeKey& k : kCodeKeys)
-    if (strcmp(k.code, code) == 0) return k.key;
-  return KEY_UNKNOWN;
+std::string PlaceOf(const EmscriptenKeyboardEvent* e) {
+  return e->code[0] ? std::string(e->code) : std::string("text ") + e->key;
 }
 
-// The one Unicode character of a key's text, 0 for a named key ("Enter",
-// "Dead", ...) or anything longer.
-int CharOfKeyText(const char* text) {
-  const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-  int c, extra;
-  if (s[0] == 0) return 0;
-  if (s[0] < 0x80) {
-    c = s[0];
-    extra = 0;
-  } else if ((s[0] & 0xE0) == 0xC0) {
-    c = s[0] & 0x1F;
-    extra = 1;
-  } else if ((s[0] & 0xF0) == 0xE0) {
-    c = s[0] & 0x0F;
-    extra = 2;
-  } else if ((s[0] & 0xF8) == 0xF0) {
-    c = s[0] & 0x07;
-    extra = 3;
-  } else {
-    return 0;
-  }
-  for (int i = 1; i <= extra; ++i) {
-    if ((s[i] & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (s[i] & 0x3F);
-  }
-  return s[extra + 1] == 0 ? c : 0;
-}
-
-// The 2.7 key a key event names: a letter by the character the player's
-// layout gives it, any other key by its place.
-int KeyOfEvent(const EmscriptenKeyboardEvent* e) {
-  int c = CharOfKeyText(e->key);
-  if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
-  if (c >= 'A' && c <= 'Z') return c;
-  int k = KeyOfCode(e->code);
-  if (k != KEY_UNKNOWN) return k;
-  // A key the page cannot place (some on-screen keyboards): its character.
-  return c >= 32 && c <= 126 ? c : KEY_UNKNOWN;
-}
-
-HeldKey* FindHeld(const char* code) {
+HeldKey* FindHeld(const std::string& place) {
   for (HeldKey& h : held)
-    if (h.code == code) return &h;
+    if (h.place == place) return &h;
   return nullptr;
 }
 
 EM_BOOL OnKeyDown(int, const EmscriptenKeyboardEvent* e, void*) {
-  HeldKey* h = FindHeld(e->code);
-  if (h) {
+  std::string place = PlaceOf(e);
+  if (HeldKey* h = FindHeld(place)) {
     if (keyRepeat) queue.push_back({Event::KEY, h->key, PRESS});
   } else {
-    int k = KeyOfEvent(e);
+    int k = web::KeyOfEvent(e->key, e->code);
     if (k != KEY_UNKNOWN) {
-      held.push_back({e->code, k});
+      held.push_back({place, k});
       queue.push_back({Event::KEY, k, PRESS});
     }
   }
   // Ctrl or Meta shortcuts type nothing; AltGr (Ctrl with Alt) does.
   bool shortcut = e->metaKey || (e->ctrlKey && !e->altKey);
-  int c = shortcut ? 0 : CharOfKeyText(e->key);
+  int c = shortcut ? 0 : web::CharOfKeyText(e->key);
   if (c >= 32 && c != 127) queue.push_back({Event::CHAR, c, PRESS});
   return !(e->ctrlKey || e->altKey || e->metaKey);
 }
 
 EM_BOOL OnKeyUp(int, const EmscriptenKeyboardEvent* e, void*) {
+  std::string place = PlaceOf(e);
   for (size_t i = 0; i < held.size(); ++i) {
-    if (held[i].code == e->code) {
+    if (held[i].place == place) {
       queue.push_back({Event::KEY, held[i].key, RELEASE});
       held.erase(held.begin() + static_cast<long>(i));
       break;

@@ -138,6 +138,36 @@ describe('the game in the page', () => {
     assertClean(log);
   });
 
+  // The big play button of the 800 x 600 title menu, in CSS pixels; at
+  // twice the pixel ratio the game sees twice these numbers.
+  for (const how of ['a click', 'a touch']) {
+    test(`${how} on the play button starts a game; one on the sky does not`, async () => {
+      await page.setViewport({width: 800, height: 600, deviceScaleFactor: 2, hasTouch: how === 'a touch'});
+      await h.waitTitle(page);
+      const press = async (x, y) => {
+        if (how === 'a click') {
+          await page.mouse.move(x, y);
+          await page.mouse.down();
+          await h.sleep(150);
+          await page.mouse.up();
+        } else {
+          await page.touchscreen.touchStart(x, y);
+          await h.sleep(150);
+          await page.touchscreen.touchEnd();
+        }
+        await h.sleep(300);
+      };
+      await press(600, 250);
+      await h.waitFrames(page, 20);
+      assert.ok(h.titleShown(await h.shot(page)), 'still on the title menu');
+      await press(312, 478);
+      await h.waitFrames(page, 30);
+      const img = await h.shot(page, path.join(shots, `play-by-${how.split(' ')[1]}.png`));
+      assert.ok(floorShare(img) > 0.5, `the floor's red covers ${floorShare(img)} of the bottom rows`);
+      assertClean(log);
+    });
+  }
+
   test('Enter starts a game and the red floor appears', async () => {
     await h.hold(page, 'Enter');
     await h.waitFrames(page, 30);

@@ -44,15 +44,20 @@ namespace {
 // ---- the page (JavaScript) ----
 
 // Gives the canvas's drawing buffer the size the canvas has on the page,
-// in device pixels (at most 8192 a side), and tells GLFW 3. 1 when the
-// size changed.
+// in device pixels (at most what WebGL can show, and 8192 a side), and
+// tells GLFW 3. 1 when the size changed.
 EM_JS(int, WebSyncCanvasSize, (), {
   var canvas = Module['canvas'];
   if (!canvas) return 0;
+  if (!Module['zelkMaxSize']) {
+    var dims = typeof GLctx != 'undefined' && GLctx ? GLctx.getParameter(GLctx.MAX_VIEWPORT_DIMS) : null;
+    Module['zelkMaxSize'] = dims ? [Math.min(8192, dims[0]), Math.min(8192, dims[1])] : [8192, 8192];
+  }
+  var max = Module['zelkMaxSize'];
   var ratio = window.devicePixelRatio || 1;
   var rect = canvas.getBoundingClientRect();
-  var w = Math.max(1, Math.min(8192, Math.round(rect.width * ratio)));
-  var h = Math.max(1, Math.min(8192, Math.round(rect.height * ratio)));
+  var w = Math.max(1, Math.min(max[0], Math.round(rect.width * ratio)));
+  var h = Math.max(1, Math.min(max[1], Math.round(rect.height * ratio)));
   if (canvas.width === w && canvas.height === h) return 0;
   canvas.width = w;
   canvas.height = h;

@@ -1,14 +1,16 @@
 // Set-up before the program starts (linked with --pre-js).
 //
-// The working folder is the player's own, /home/web_user, kept in the
-// browser's storage (IndexedDB) under that name: it is mounted and loaded
-// before main() runs, so that the game reads its saved state at start-up
-// ("./.quollstate"). Every save hands the folder back (ZelkWeb.persist).
-// The program's own files, the packed data folder, are under /zelk.
+// The working folder is the player's own, /home/zelk, kept in the
+// browser's storage (IndexedDB) in a database of that name (a name of the
+// game's own: pages from one site share their storage): it is mounted and
+// loaded before main() runs, so that the game reads its saved state at
+// start-up ("./.quollstate"). Every save hands the folder back
+// (ZelkWeb.persist). The program's own files, the packed data folder, are
+// under /zelk.
 if (!Module['preRun']) Module['preRun'] = [];
 if (typeof Module['preRun'] == 'function') Module['preRun'] = [Module['preRun']];
 Module['preRun'].push(function() {
-  var home = '/home/web_user';
+  var home = '/home/zelk';
   FS.mkdirTree(home);
   FS.mount(IDBFS, {}, home);
   FS.chdir(home);

@@ -4,7 +4,7 @@
 #
 # The data folder is packed under /zelk/data, beside the program's own
 # place (/zelk/zelk.wasm, hx_platform_web.cpp); the player's folder with the
-# saved state is /home/web_user, kept in IndexedDB (hx_platform_web_pre.js).
+# saved state is /home/zelk, kept in IndexedDB (hx_platform_web_pre.js).
 set(_web_library ${CMAKE_SOURCE_DIR}/host/hx_platform_web.js)
 set(_web_pre ${CMAKE_SOURCE_DIR}/host/hx_platform_web_pre.js)
 file(GLOB_RECURSE _web_data CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)

@@ -210,7 +210,7 @@ export async function hold(page, key, ms = 120) {
 // The saved state as the browser's storage (IndexedDB) holds it, or null.
 export async function storedState(page) {
   return page.evaluate(() => new Promise((resolve, reject) => {
-    const open = indexedDB.open('/home/web_user');
+    const open = indexedDB.open('/home/zelk');
     open.onerror = () => reject(open.error);
     open.onsuccess = () => {
       const db = open.result;
@@ -219,7 +219,7 @@ export async function storedState(page) {
         resolve(null);
         return;
       }
-      const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/home/web_user/.quollstate');
+      const get = db.transaction('FILE_DATA').objectStore('FILE_DATA').get('/home/zelk/.quollstate');
       get.onsuccess = () => {
         db.close();
         resolve(get.result ? new TextDecoder().decode(get.result.contents) : null);
@@ -233,7 +233,7 @@ export async function storedState(page) {
 export async function stateFile(page) {
   return page.evaluate(() => {
     try {
-      return FS.readFile('/home/web_user/.quollstate', {encoding: 'utf8'});
+      return FS.readFile('/home/zelk/.quollstate', {encoding: 'utf8'});
     } catch (e) {
       return null;
     }

@@ -98,7 +98,6 @@ mergeInto(LibraryManager.library, {
     ZelkWeb.listen(window, 'blur', function(e) {
       if (e.target === window) ZelkWeb.passNow();  // not the blur of an element
     });
-    ZelkWeb.listen(window, 'pagehide', ZelkWeb.passNow);
     ['keydown', 'keyup', 'mousedown', 'mouseup', 'pointerup', 'touchend', 'click'].forEach(function(type) {
       ZelkWeb.listen(window, type, ZelkWeb.resumeAudio);
     });

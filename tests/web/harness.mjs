@@ -71,7 +71,7 @@ export async function startServer(dir = distDir, {slow} = {}) {
 // Debian's Chromium, headless, on a fresh profile of its own. WebGL runs on
 // SwiftShader; the closed network here refuses the browser's own
 // background connections, so they are switched off.
-export async function launchChromium() {
+export async function launchChromium({extraArgs = []} = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'zelk-chromium-'));
   const browser = await puppeteer.launch({
     executablePath: process.env.ZELK_CHROMIUM || '/usr/bin/chromium',
@@ -89,6 +89,7 @@ export async function launchChromium() {
       '--disable-background-timer-throttling',
       '--disable-renderer-backgrounding',
       '--window-size=1024,768',
+      ...extraArgs,
     ],
   });
   const close = async () => {

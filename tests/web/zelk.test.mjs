@@ -387,6 +387,21 @@ describe('loading', () => {
     }
   });
 
+  test('without WebGL the page says so and the game does not start', async () => {
+    const {browser, close} = await h.launchChromium({extraArgs: ['--disable-webgl']});
+    try {
+      const {page, log} = await h.openGame(browser.defaultBrowserContext(), server.url, {wait: false});
+      await page.waitForFunction(() => /WebGL/.test(document.getElementById('status').textContent), {timeout: 10000});
+      assert.equal(await page.evaluate(() => document.getElementById('status').textContent),
+                   'Zelk needs a browser with WebGL.');
+      await h.sleep(1500);
+      assert.equal(await page.evaluate(() => window.__zelk.running), false);
+      assert.deepEqual(log.errors.filter((e) => /page error/.test(e)), [], 'no script errors');
+    } finally {
+      await close();
+    }
+  });
+
   test("the README's way: python3 -m http.server in dist/web", async () => {
     const python = spawn('python3', ['-m', 'http.server', '0', '--bind', '127.0.0.1'],
                          {cwd: h.distDir, stdio: ['ignore', 'pipe', 'pipe']});

@@ -227,6 +227,12 @@ EM_BOOL OnKeyUp(int, const EmscriptenKeyboardEvent* e, void*) {
 void MoveTo(double clientX, double clientY) {
   int x, y;
   WebCanvasPoint(clientX, clientY, &x, &y);
+  // Moves in a row come to the same as the last of them.
+  if (!queue.empty() && queue.back().kind == Event::MOVE) {
+    queue.back().a = x;
+    queue.back().b = y;
+    return;
+  }
   queue.push_back({Event::MOVE, x, y});
 }
 

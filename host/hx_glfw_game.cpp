@@ -177,6 +177,7 @@ void HxGlfwGame::UpdateEvents() {
 }
 
 void HxGlfwGame::FramePass(double time) {
+  if (!glfw2::GetWindowParam(glfw2::OPENED)) return;  // no window, nothing to show
   bool wasSuspended = _suspended;
   UpdateEvents();
   int updates = 0;

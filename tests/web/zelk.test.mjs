@@ -168,6 +168,29 @@ describe('the game in the page', () => {
     });
   }
 
+  test("a game pad's A button starts a game", async () => {
+    // The pad itself is the one stand-in: a standard pad in the browser's
+    // Gamepad API, whose buttons the test presses.
+    await page.evaluate(() => {
+      const button = () => ({pressed: false, touched: false, value: 0});
+      const pad = {id: 'Test pad (standard)', index: 0, connected: true, mapping: 'standard',
+                   timestamp: 0, axes: [0, 0, 0, 0], buttons: Array.from({length: 17}, button)};
+      navigator.getGamepads = () => [pad, null, null, null];
+      window.__pad = (i, down) => {
+        pad.buttons[i] = {pressed: down, touched: down, value: down ? 1 : 0};
+        pad.timestamp = performance.now();
+      };
+    });
+    await h.waitFrames(page, 5);
+    await page.evaluate(() => window.__pad(0, true));
+    await h.sleep(150);
+    await page.evaluate(() => window.__pad(0, false));
+    await h.waitFrames(page, 30);
+    const img = await h.shot(page, path.join(shots, 'play-by-pad.png'));
+    assert.ok(floorShare(img) > 0.5, `the floor's red covers ${floorShare(img)} of the bottom rows`);
+    assertClean(log);
+  });
+
   test('Enter starts a game and the red floor appears', async () => {
     await h.hold(page, 'Enter');
     await h.waitFrames(page, 30);

@@ -8,7 +8,7 @@ PKGS=(
   libopenal-dev libopenal1
   libstb-dev libvorbis-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang
+  clang libclang-rt-dev
   xvfb xauth x11-utils xdotool imagemagick
 )
 missing=()

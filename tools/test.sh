@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then builds and runs the whole test suite:
 # the normal build with its unit and end-to-end tests, the unit tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, and a bounded fuzz
-# run of the sound decoders.
+# under AddressSanitizer and UndefinedBehaviorSanitizer, and a fixed fuzz
+# run (same seed, same number of runs every time) of every fuzz target.
 # Tests that open windows run on a virtual X display (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -41,7 +41,5 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 unit_tests build-asan
 
-if [ -x tests/fuzz/run_fuzz.sh ]; then
-  echo "== fuzz (sound decoders) =="
-  bash tests/fuzz/run_fuzz.sh "${ZELK_FUZZ_SECONDS:-60}"
-fi
+echo "== fuzz (sound decoders, image loader, state file load) =="
+ZELK_FUZZ_BUILD="$PWD/build-fuzz" bash tests/fuzz/run_fuzz.sh ci

@@ -13,6 +13,7 @@
 #include <sstream>
 
 #include "host_test_util.h"
+#include "tests/common/png_bytes.h"
 
 namespace {
 
@@ -477,24 +478,104 @@ TEST_F(HostFiles, OpenUrlPassesTextAsOneArgumentWithoutShell) {
 }
 
 TEST_F(HostFiles, LoadImageDataKeepsChannels) {
-  // 2 x 1 binary PPM (3 channels) and PGM (1 channel).
-  WriteAll("data/a.ppm", std::string("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60", 17));
-  WriteAll("data/g.pgm", std::string("P5\n2 1\n255\n\x7f\x80", 13));
-  WriteAll("data/bad.png", "not an image");
+  struct Case {
+    const char* name;
+    int channels;
+  } cases[] = {{"data/g.png", 1}, {"data/ga.png", 2}, {"data/rgb.png", 3}, {"data/rgba.png", 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<unsigned char> px;
+    for (int i = 0; i < 3 * 2 * c.channels; ++i) px.push_back(static_cast<unsigned char>(0x10 + 9 * i));
+    WriteAll(c.name, pngbytes::AsString(pngbytes::Png(3, 2, c.channels, px)));
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://") + String(c.name), &w, &h, &d);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(d, c.channels);
+    EXPECT_EQ(std::vector<unsigned char>(p, p + px.size()), px);
+    free(p);
+  }
   int w = 0, h = 0, d = 0;
-  unsigned char* p = game_.LoadImageData(String("quoll://data/a.ppm"), &w, &h, &d);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(w, 2);
-  EXPECT_EQ(h, 1);
-  EXPECT_EQ(d, 3);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(p), 6), "\x10\x20\x30\x40\x50\x60");
-  free(p);
-  p = game_.LoadImageData(String("quoll://data/g.pgm"), &w, &h, &d);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(d, 1);
-  free(p);
+  WriteAll("data/bad.png", "not an image");
   EXPECT_EQ(game_.LoadImageData(String("quoll://data/bad.png"), &w, &h, &d), nullptr);
   EXPECT_EQ(game_.LoadImageData(String("quoll://data/none.png"), &w, &h, &d), nullptr);
+  // Only PNGs: a binary PPM of the same pixels is refused.
+  WriteAll("data/a.ppm", std::string("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60", 17));
+  EXPECT_EQ(game_.LoadImageData(String("quoll://data/a.ppm"), &w, &h, &d), nullptr);
+}
+
+// The chunk walk in front of the decoder: empty IDAT chunks are harmless,
+// a chunk longer than the rest of the file and a file without IEND are
+// refused before anything is allocated from them.
+TEST_F(HostFiles, PngChunksAreCheckedBeforeDecoding) {
+  std::vector<unsigned char> px;
+  for (int i = 0; i < 8 * 5 * 4; ++i) px.push_back(static_cast<unsigned char>(i * 5));
+  pngbytes::Options split;
+  split.idatChunks = 3;
+  pngbytes::Options empties = split;
+  empties.emptyIdatFirst = empties.emptyIdatBetween = true;
+  std::vector<unsigned char> good = pngbytes::Png(8, 5, 4, px, split);
+  std::vector<unsigned char> overlong = good;
+  overlong[33] = 0x40;  // the first IDAT claims about 1 GB
+  std::vector<unsigned char> noEnd(good.begin(), good.end() - 12);
+  std::vector<unsigned char> cutCrc(good.begin(), good.end() - 2);
+  std::vector<unsigned char> trailing = good;
+  trailing.insert(trailing.end(), 100, 0xEE);
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    bool decodes;
+  } cases[] = {
+      {"split", good, true},
+      {"empty IDAT chunks", pngbytes::Png(8, 5, 4, px, empties), true},
+      {"bytes after IEND", trailing, true},
+      {"chunk longer than the file", overlong, false},
+      {"no IEND", noEnd, false},
+      {"IEND cut short", cutCrc, false},
+      {"signature only", std::vector<unsigned char>(good.begin(), good.begin() + 8), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAll("data/c.png", pngbytes::AsString(c.bytes));
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://data/c.png"), &w, &h, &d);
+    EXPECT_EQ(p != nullptr, c.decodes);
+    if (p) {
+      EXPECT_EQ(std::vector<unsigned char>(p, p + px.size()), px);
+      free(p);
+    }
+  }
+}
+
+// Inputs that once tripped the sanitizers or the fuzzer's memory limit in
+// the image decoder (this suite also runs under AddressSanitizer and UBSan).
+// All are damaged beyond their empty IDAT chunks or lengths, and refused.
+TEST_F(HostFiles, ImageFuzzFindingsAreSafe) {
+  const std::string dir = ZELK_FUZZ_DIR "/corpus-image";
+  struct Case {
+    const char* name;
+    bool decodes;
+  } cases[] = {
+      {"regress-png-empty-idat-null-offset.png", false},
+      {"regress-png-empty-idat-memcpy-null.png", false},
+      {"regress-png-idat-length-2gb-alloc.png", false},
+      {"regress-pnm-header-int-overflow.ppm", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = ReadAll(dir + "/" + c.name);
+    ASSERT_FALSE(bytes.empty());
+    WriteAll("data/f.png", bytes);
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://data/f.png"), &w, &h, &d);
+    EXPECT_EQ(p != nullptr, c.decodes);
+    if (p) {
+      EXPECT_GT(w, 0);
+      EXPECT_GT(h, 0);
+      free(p);
+    }
+  }
 }
 
 TEST_F(HostFiles, LoadAudioData) {

@@ -259,7 +259,8 @@ int gxtkAudio::PlayMusic(String path, int flags) {
 }
 
 int gxtkAudio::LoadMusic(String path) {
-  if (m_music && m_music->m_buffer && path == m_musicPath) return 0;
+  // (Without a context there is never a buffer: the track is held all the same.)
+  if (m_music && (m_music->m_buffer || !m_context) && path == m_musicPath) return 0;
   gxtkSample* sample = LoadSample(path);
   if (!sample) return -1;
   // The track held before is dropped; the music channel keeps it alive for

@@ -20,8 +20,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   soak::Figures first = game.Measure(0);
-  printf("cycle  rss_kb  al_buffers  gl_textures  gc_alloced  gc_free  start_update_ms  (cpu)  start_frame_ms\n");
-  printf("%5d %7ld %11d %12d %11d %8d %16s %6s %15s\n", 0, first.rssKb, first.alBuffers, first.glTextures,
+  printf("cycle  rss_kb  heap_kb  al_buffers  gl_textures  gc_alloced  gc_free  start_update_ms  (cpu)  start_frame_ms\n");
+  printf("%5d %7ld %8ld %11d %12d %11d %8d %16s %6s %15s\n", 0, first.rssKb, first.heapKb, first.alBuffers, first.glTextures,
          first.gcAlloced, first.gcFree, "-", "-", "-");
   soak::Figures at2, last;
   double worstUpdate = 0, worstCpu = 0, worstFrame = 0, sumUpdate = 0;
@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
       return 1;
     }
     soak::Figures f = game.Measure(c);
-    printf("%5d %7ld %11d %12d %11d %8d %16.2f %6.2f %15.2f\n", c, f.rssKb, f.alBuffers, f.glTextures,
+    printf("%5d %7ld %8ld %11d %12d %11d %8d %16.2f %6.2f %15.2f\n", c, f.rssKb, f.heapKb, f.alBuffers, f.glTextures,
            f.gcAlloced, f.gcFree, timing.startUpdateMs, timing.startUpdateCpuMs, timing.startFrameMs);
     fflush(stdout);
     if (c == 2) at2 = f;
@@ -45,10 +45,13 @@ int main(int argc, char** argv) {
   }
   printf("resident memory: cycle 2 %ld kB, cycle %d %ld kB, change %+ld kB\n", at2.rssKb, cycles, last.rssKb,
          last.rssKb - at2.rssKb);
+  printf("heap in use: cycle 2 %ld kB, cycle %d %ld kB, change %+ld kB\n", at2.heapKb, cycles, last.heapKb,
+         last.heapKb - at2.heapKb);
   printf("OpenAL buffers: cycle 2 %d, cycle %d %d\n", at2.alBuffers, cycles, last.alBuffers);
   printf("slowest update around a game start: %.2f ms wall, %.2f ms CPU (mean of the per-cycle worst %.2f ms wall);"
          " slowest frame %.2f ms\n",
          worstUpdate, worstCpu, sumUpdate / cycles, worstFrame);
+  printf("slowest update of the loading screen: %.2f ms wall, %.2f ms CPU\n", game.loadWorstMs, game.loadWorstCpuMs);
   printf("frames: %d\n", game.frames);
   game.Close();
   return 0;

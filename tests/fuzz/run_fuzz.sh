@@ -99,7 +99,7 @@ for t in "${targets[@]}"; do
   set +e
   "$build/tests/fuzz/$t" "${limit[@]}" -max_len="$(max_len_of "$t")" -timeout=20 -rss_limit_mb=2048 \
     -close_fd_mask=1 -print_final_stats=1 -artifact_prefix="$build/crash-$t-" "$found" "$corpus" 2>&1 |
-    grep -E '^(Done [0-9]+ runs|stat::(number_of_executed_units|new_units_added|peak_rss_mb)|==[0-9]+==ERROR|SUMMARY|.*runtime error|Test unit written)'
+    grep -E '^(Done [0-9]+ runs|stat::(number_of_executed_units|new_units_added|peak_rss_mb)|==[0-9]+== ?ERROR|SUMMARY|.*runtime error|Test unit written)'
   rc=${PIPESTATUS[0]}
   set -e
   if [ "$rc" -ne 0 ]; then

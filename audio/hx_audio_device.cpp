@@ -88,10 +88,36 @@ gxtkAudio::gxtkAudio() {
   for (gxtkChannel& chan : m_channels) chan = gxtkChannel();
   // Music always has a source of its own.
   m_channels[HX_AUDIO_MUSIC_CHANNEL].AL_Source();
+  // A normal end closes the device (OpenAL complains about open ones).
+  hx_add_exit_step([] {
+    if (gxtkAudio::audio) gxtkAudio::audio->Close();
+  });
+}
+
+void gxtkAudio::Close() {
+  if (!m_device) return;
+  for (gxtkChannel& chan : m_channels) {
+    if (chan.m_source) {
+      alSourceStop(chan.m_source);
+      alSourcei(chan.m_source, AL_BUFFER, 0);
+      alDeleteSources(1, &chan.m_source);
+      chan.m_source = 0;
+    }
+    chan.m_state = 0;
+  }
+  // No source holds a buffer now: every discarded one goes, and the music.
+  if (m_music) m_music->Discard();
+  FlushDiscarded();
+  alcMakeContextCurrent(nullptr);
+  if (m_context) alcDestroyContext(m_context);
+  m_context = nullptr;
+  alcCloseDevice(m_device);
+  m_device = nullptr;
 }
 
 void gxtkAudio::mark() {
   Object::mark();
+  gc_mark_q(m_music);
   // A sample that is still sounding stays alive even when the game has
   // dropped it.
   for (gxtkChannel& chan : m_channels) {
@@ -227,9 +253,20 @@ int gxtkAudio::SetRate(int channel, float rate) {
 
 int gxtkAudio::PlayMusic(String path, int flags) {
   StopMusic();
+  if (LoadMusic(path) != 0) return -1;
+  PlaySample(m_music, HX_AUDIO_MUSIC_CHANNEL, flags);
+  return 0;
+}
+
+int gxtkAudio::LoadMusic(String path) {
+  // (Without a context there is never a buffer: the track is held all the same.)
+  if (m_music && (m_music->m_buffer || !m_context) && path == m_musicPath) return 0;
   gxtkSample* sample = LoadSample(path);
   if (!sample) return -1;
-  PlaySample(sample, HX_AUDIO_MUSIC_CHANNEL, flags);
+  // The track held before is dropped; the music channel keeps it alive for
+  // as long as it still plays.
+  gc_assign(m_music, sample);
+  m_musicPath = path;
   return 0;
 }
 
@@ -253,6 +290,9 @@ int gxtkSample::Discard() {
   if (m_buffer) {
     hx_audio_discarded.push_back(m_buffer);
     m_buffer = 0;
+    // Released now unless a source still plays it (the program may not load
+    // or play anything for a long time).
+    FlushDiscarded();
   }
   return 0;
 }

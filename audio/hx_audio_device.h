@@ -29,6 +29,10 @@ class gxtkAudio : public Object {
   ALCdevice* m_device = nullptr;    // null when the default device could not be opened
   ALCcontext* m_context = nullptr;  // null when no context could be made
   gxtkChannel m_channels[HX_AUDIO_CHANNELS];
+  // The music sample last loaded and the path it came from: playing the
+  // same track again reuses it instead of decoding the file once more.
+  gxtkSample* m_music = nullptr;
+  String m_musicPath;
 
   gxtkAudio();
   void mark() override;
@@ -51,6 +55,12 @@ class gxtkAudio : public Object {
   virtual int ResumeMusic();
   virtual int MusicState();
   virtual int SetMusicVolume(float volume);
+  // Decodes a music track ahead of its first PlayMusic (nothing to do when
+  // it is the track already held): 0 ready, -1 the file could not be loaded.
+  virtual int LoadMusic(String path);
+  // Stops every source and releases the sources, the buffers, the context
+  // and the device (once; every later OpenAL call does nothing).
+  void Close();
 };
 
 class gxtkSample : public Object {
@@ -64,6 +74,7 @@ class gxtkSample : public Object {
   virtual int Discard();
 };
 
-// Buffers of discarded samples waiting to be deleted, oldest first. They are
-// deleted at the next load or play once no source holds them.
+// Buffers of discarded samples waiting to be deleted, oldest first. A
+// discarded buffer that no source holds is deleted at once; the others wait
+// for the next discard, load or play after their source has stopped.
 extern std::vector<unsigned int> hx_audio_discarded;

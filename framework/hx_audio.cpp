@@ -70,6 +70,11 @@ int hx_audio_PlayMusic(String path, int flags) {
   return hx_audio_device->PlayMusic(hx_data_FixDataPath(path), flags);
 }
 
+int hx_audio_LoadMusic(String path) {
+  if (!hx_audio_device) return -1;
+  return hx_audio_device->LoadMusic(hx_data_FixDataPath(path));
+}
+
 int hx_audio_StopMusic() {
   if (hx_audio_device) hx_audio_device->StopMusic();
   return 0;

@@ -28,6 +28,9 @@ int hx_audio_SetChannelPan(int channel, float pan);
 int hx_audio_SetChannelRate(int channel, float rate);
 // 0 when started, -1 when the file could not be loaded (music is stopped either way).
 int hx_audio_PlayMusic(String path, int flags);
+// Decodes a music file ahead of its first hx_audio_PlayMusic, which then
+// starts at once: 0 ready, -1 the file could not be loaded.
+int hx_audio_LoadMusic(String path);
 int hx_audio_StopMusic();
 int hx_audio_PauseMusic();
 int hx_audio_ResumeMusic();

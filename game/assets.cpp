@@ -174,8 +174,13 @@ int c_MyApp::p_Loader() {
     case 21:
     case 22:
     case 23:
-    case 24:
       p_LoadSFX(m_loadStep - 17);
+      break;
+    case 24:
+      p_LoadSFX(7);
+      // The game's tune is decoded here, behind the loading screen, so that
+      // starting a game only has to play it.
+      if (hx_Zelk_HasMusicStream == 1) p_LoadTune(String("floating"));
       break;
     default:
       m_loadStep = 0;
@@ -207,8 +212,16 @@ int c_MyApp::p_PlaySFX(int n, float rate, float volume, float pan) {
   return 0;
 }
 
+String c_MyApp::p_TunePath(String name) { return String("sfx/") + name + ".ogg"; }
+
+int c_MyApp::p_LoadTune(String name) {
+  // Whatever the sound mode: music switched on later starts without a wait.
+  if (hx_audio_device) hx_audio_LoadMusic(p_TunePath(name));
+  return 0;
+}
+
 int c_MyApp::p_PlayTune(String name, int flags) {
-  String path = String("sfx/") + name + ".ogg";
+  String path = p_TunePath(name);
   if (m_musicOn) {
     if (hx_audio_device) hx_audio_device->StopMusic();
     m_musicOn = 0;

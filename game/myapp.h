@@ -295,6 +295,9 @@ class c_MyApp : public c_App {
   int p_PlaySFX(int n, float volume) { return p_PlaySFX(n, 1.0f, volume, 0.0f); }
   int p_PlaySFX(int n) { return p_PlaySFX(n, 1.0f, 1.0f, 0.0f); }
   int p_PlayTune(String name, int flags);
+  // Decodes a tune ahead of p_PlayTune (the device keeps the last one).
+  int p_LoadTune(String name);
+  String p_TunePath(String name);
   int p_StopTune();
 
   // ---- play (controls, effects, rules) ----

@@ -1,27 +1,9 @@
 // Image and sound file loading for the graphics and audio devices.
-#define STB_IMAGE_IMPLEMENTATION
-// Damaged or hostile headers must not make the decoder allocate and fill
-// gigabytes: no side beyond 16384 pixels (see also kMaxImagePixels).
-#define STBI_MAX_DIMENSIONS 16384
-// The data folder holds PNG images; PNM stays for simple fixtures. The
-// other decoders of this stb version are left out (its JPEG Huffman set-up
-// overflows on bad input).
-#define STBI_ONLY_PNG
-#define STBI_ONLY_PNM
-#if defined(__GNUC__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-#pragma GCC diagnostic ignored "-Wunused-but-set-variable"
-#pragma GCC diagnostic ignored "-Wsign-compare"
-#pragma GCC diagnostic ignored "-Wunused-parameter"
-#pragma GCC diagnostic ignored "-Wimplicit-fallthrough"
-#endif
-#include <stb/stb_image.h>
-#if defined(__GNUC__)
-#pragma GCC diagnostic pop
-#endif
+#include <cstdlib>
+#include <vector>
 
 #include "audio/hx_audio_decode.h"
+#include "host/hx_image_decode.h"
 #include "host/hx_glfw_game.h"
 
 namespace {
@@ -32,16 +14,16 @@ void ReportBytes(long long bytes) { gc_ext_malloced(bytes > 0x7fffffff ? 0x7ffff
 unsigned char* HxGlfwGame::LoadImageData(String path, int* width, int* height, int* depth) {
   FILE* f = OpenFile(path, String("rb"));
   if (!f) return nullptr;
-  int w = 0, h = 0, d = 0;
-  // At most 16M pixels (64 MB of RGBA); stbi_info leaves the file position.
-  const long long kMaxImagePixels = 16LL << 20;
-  if (!stbi_info_from_file(f, &w, &h, &d) || static_cast<long long>(w) * h > kMaxImagePixels) {
-    fclose(f);
-    return nullptr;
-  }
-  // No conversion: the pixels keep the file's own channel count (1-4).
-  unsigned char* data = stbi_load_from_file(f, &w, &h, &d, 0);
+  // The whole file, up to what the largest acceptable image could need.
+  const size_t kMaxFileBytes = 64u << 20;
+  std::vector<unsigned char> file;
+  unsigned char buf[16384];
+  size_t n;
+  while (file.size() <= kMaxFileBytes && (n = fread(buf, 1, sizeof buf, f)) > 0) file.insert(file.end(), buf, buf + n);
   fclose(f);
+  if (file.size() > kMaxFileBytes) return nullptr;
+  int w = 0, h = 0, d = 0;
+  unsigned char* data = hx_decode_png(file.data(), file.size(), &w, &h, &d);
   if (!data) return nullptr;
   *width = w;
   *height = h;

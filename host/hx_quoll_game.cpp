@@ -31,6 +31,7 @@ int HxQuollGame::Main(int argc_, const char** argv_) {
     game->Die(exception);
   }
   if (game->Delegate()) game->Run();
+  hx_run_exit_steps();
   glfw2::Terminate();
   return 0;
 }

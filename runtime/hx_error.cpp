@@ -26,8 +26,34 @@ void hxPrint(String text) {
   fflush(stdout);
 }
 
+namespace {
+std::vector<void (*)()>& ExitSteps() {
+  static std::vector<void (*)()> steps;
+  return steps;
+}
+}  // namespace
+
+void hx_add_exit_step(void (*step)()) {
+  if (!step) return;
+  for (auto s : ExitSteps())
+    if (s == step) return;
+  ExitSteps().push_back(step);
+}
+
+void hx_run_exit_steps() {
+  std::vector<void (*)()>& steps = ExitSteps();
+  while (!steps.empty()) {
+    void (*step)() = steps.back();
+    steps.pop_back();
+    step();
+  }
+}
+
 void hxError(String text) {
-  if (text.Length() == 0) exit(0);
+  if (text.Length() == 0) {
+    hx_run_exit_steps();
+    exit(0);
+  }
   String::CString<char> msg = text.ToCString<char>();
   // The report keeps its own copy: the handle above stays alive until exit.
   dbg_error(msg.c_str());

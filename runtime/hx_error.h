@@ -8,8 +8,15 @@ extern int dbg_suspend;
 
 // Writes text and a line feed to standard output as UTF-8, then flushes.
 void hxPrint(String text);
-// Empty text: exit(0) at once. Otherwise the fatal report; never returns.
+// Empty text: the normal end, exit(0) at once (after the exit steps below).
+// Otherwise the fatal report; never returns.
 [[noreturn]] void hxError(String text);
+// Work that must be done before the program ends normally (the audio device
+// closes its OpenAL device). Steps run once, newest first, from hxError("")
+// and from the host's own normal end; never from a fatal error or signal,
+// where the state they would touch may be broken.
+void hx_add_exit_step(void (*step)());
+void hx_run_exit_steps();
 [[noreturn]] void dbg_error(const char* message);
 String dbg_stacktrace();
 void dbg_print(String text);

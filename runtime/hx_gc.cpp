@@ -176,6 +176,10 @@ void gc_collect_all() {
 
 void gc_collect() {
   gc_locals_sp = gc_locals;
+  // Destruction of garbage from earlier cycles: allocation pays for most of
+  // it, but a program that allocates little would otherwise keep it (and
+  // what its destructors release) for ever.
+  if (gc_free_bytes > 0) gc_flush_free(GC_STEP_FREE);
   int ext = gc_ext_new_bytes.load(std::memory_order_relaxed);
   if (static_cast<long long>(ext) + gc_new_bytes < GC_TRIGGER + 1) {
     // Mark in proportion to what was allocated since the last cycle.

@@ -12,7 +12,7 @@ PKGS=(
   libopenal-dev libopenal1
   libstb-dev libvorbis-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang
+  clang libclang-rt-dev
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool imagemagick
   dpkg-dev desktop-file-utils appstream
   # benchmarks only: the SDL2 renderer the peer benchmark compares with

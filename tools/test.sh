@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Installs what the build needs, then builds and runs the whole test suite:
 # the normal build with its unit and end-to-end tests, the unit tests again
-# under AddressSanitizer and UndefinedBehaviorSanitizer, a bounded fuzz run
-# of the sound decoders, the Windows build: cross-built, packaged, its
-# unit tests and the unpacked package played under Wine (ZELK_SKIP_WINDOWS=1
-# skips that stage for a quick local run; CI always runs it), and the web
-# build played in headless Chromium (ZELK_SKIP_WEB=1 skips it likewise).
+# under AddressSanitizer and UndefinedBehaviorSanitizer, a fixed fuzz run
+# (same seed, same number of runs every time) of every fuzz target, the
+# Windows build: cross-built, packaged, its unit tests and the unpacked
+# package played under Wine (ZELK_SKIP_WINDOWS=1 skips that stage for a
+# quick local run; CI always runs it), and the web build played in headless
+# Chromium (ZELK_SKIP_WEB=1 skips it likewise).
 # Tests that open windows run on a virtual X display (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,10 +52,8 @@ export ASAN_OPTIONS=detect_leaks=0:abort_on_error=0
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 unit_tests build-asan
 
-if [ -x tests/fuzz/run_fuzz.sh ]; then
-  echo "== fuzz (sound decoders) =="
-  bash tests/fuzz/run_fuzz.sh "${ZELK_FUZZ_SECONDS:-60}"
-fi
+echo "== fuzz (sound decoders, image loader, state file load) =="
+ZELK_FUZZ_BUILD="$PWD/build-fuzz" bash tests/fuzz/run_fuzz.sh ci
 
 # ---- Windows: the cross build, the package, and both under Wine ----
 if [ "${ZELK_SKIP_WINDOWS:-0}" = 1 ] && [ "${CI:-}" != true ]; then

@@ -1,6 +1,6 @@
 // The real game executable under the X display (Xvfb in CI), for the
 // end-to-end tests: started in a fresh folder of its own (with the data
-// folder linked in and its output in out.txt), found by its window, driven
+// folder linked in, its output in out.txt and err.txt), found by its window, driven
 // with real X key events (xdotool), looked at through screenshots
 // (ImageMagick) and closed as a window manager would.
 #pragma once
@@ -108,6 +108,7 @@ class Game {
   }
   std::string State() const { return ReadFile(dir + "/.quollstate"); }
   std::string Out() const { return ReadFile(dir + "/out.txt"); }
+  std::string Err() const { return ReadFile(dir + "/err.txt"); }
 
   // Starts the game and waits up to ms for its window.
   bool Start(int ms = 10000) {
@@ -117,7 +118,8 @@ class Game {
       if (chdir(dir.c_str()) != 0) _exit(90);
       setenv("ALSOFT_DRIVERS", "null", 1);
       FILE* out = freopen("out.txt", "w", stdout);
-      (void)out;
+      FILE* err = freopen("err.txt", "w", stderr);
+      (void)out, (void)err;
       execl(ZELK_EXE, ZELK_EXE, static_cast<char*>(nullptr));
       _exit(91);
     }
@@ -128,7 +130,7 @@ class Game {
     ADD_FAILURE() << "no game window after " << ms << " ms; process "
                   << (running ? std::string("still running")
                               : "ended with " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1))
-                  << "\noutput:\n" << Out() << "\nwindows:\n"
+                  << "\noutput:\n" << Out() << "\nerrors:\n" << Err() << "\nwindows:\n"
                   << Sh("xwininfo -root -tree 2>&1 | head -20")
                   << (running ? "\nstack:\n" + Sh("gdb -p " + std::to_string(pid) +
                                                     " -batch -ex 'thread apply all bt' 2>/dev/null | grep -E '^#' | head -30")

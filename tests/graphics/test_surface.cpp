@@ -248,14 +248,21 @@ TEST(Surface, MissingOrDamagedFilesGiveNull) {
   bmp[18] = 0x30, bmp[19] = 0x75, bmp[20] = 0, bmp[21] = 0;
   bmp[22] = 0x30, bmp[23] = 0x75, bmp[24] = 0, bmp[25] = 0;
   gfxtest::WriteFile("big.bmp", bmp);
-  gfxtest::WriteFile("empty.pgm", {'P', '5', '\n', '4', ' ', '0', '\n', '2', '5', '5', '\n'});
+  // A whole PNG whose header claims no rows.
+  std::vector<unsigned char> flat = png;
+  flat[20] = flat[21] = flat[22] = flat[23] = 0;
+  gfxtest::WriteFile("flat.png", flat);
+  // A PNG whose first data chunk claims far more bytes than the file holds.
+  std::vector<unsigned char> overlong = png;
+  overlong[33] = 0x3f;
+  gfxtest::WriteFile("overlong.png", overlong);
   gfxtest::WriteFile("truncated.png", truncated);
   gfxtest::WriteFile("corrupt.png", corrupt);
   gfxtest::WriteFile("huge.png", huge);
   gfxtest::WriteFile("empty.png", {});
   gfxtest::WriteFile("text.png", {'h', 'e', 'l', 'l', 'o'});
 
-  for (const char* name : {"missing.png", "truncated.png", "corrupt.png", "huge.png", "big.bmp", "empty.pgm", "empty.png", "text.png"}) {
+  for (const char* name : {"missing.png", "truncated.png", "corrupt.png", "huge.png", "big.bmp", "flat.png", "overlong.png", "empty.png", "text.png"}) {
     EXPECT_EQ(g->LoadSurface(String("quoll://data/") + String(name)), nullptr) << name;
     gxtkSurface* s = new gxtkSurface();
     EXPECT_FALSE(g->LoadSurface__UNSAFE__(s, String("quoll://data/") + String(name)));

@@ -1,14 +1,19 @@
 // Paths, file reading, the state file, OpenUrl and the image/sound loaders.
 #include <gtest/gtest.h>
+#include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "host_test_util.h"
+#include "tests/common/png_bytes.h"
 
 namespace {
 
@@ -27,6 +32,31 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 bool Exists(const std::string& path) {
   struct stat st;
   return stat(path.c_str(), &st) == 0;
+}
+
+// Names in a folder that start with prefix (temporary files of a save).
+std::vector<std::string> Named(const std::string& dir, const std::string& prefix) {
+  std::vector<std::string> names;
+  if (DIR* d = opendir(dir.c_str())) {
+    while (dirent* e = readdir(d))
+      if (std::string(e->d_name).compare(0, prefix.size(), prefix) == 0) names.push_back(e->d_name);
+    closedir(d);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// A process id that no longer runs (a child that has ended and been reaped).
+pid_t DeadPid() {
+  pid_t pid = fork();
+  if (pid == 0) _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
 }
 
 // Each test runs in a fresh working directory.
@@ -142,7 +172,7 @@ TEST_F(HostFiles, StateBytesAndRoundTrip) {
     EXPECT_EQ(game_.SaveState(c.text), 0);
     EXPECT_EQ(ReadAll(".quollstate"), c.bytes);
     EXPECT_EQ(game_.LoadState(), c.text);
-    EXPECT_FALSE(Exists(".quollstate.tmp"));
+    EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
   }
   // A surrogate half is written on its own, as three bytes.
   Char half[] = {0xD83D};
@@ -170,15 +200,274 @@ TEST_F(HostFiles, FailedSaveKeepsOldState) {
   });
   EXPECT_EQ(r.out, "-2");
   EXPECT_EQ(ReadAll(".quollstate"), "old|1|");
-  EXPECT_FALSE(Exists(".quollstate.tmp"));
+  EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
   EXPECT_EQ(game_.LoadState(), String("old|1|"));
 }
 
-TEST_F(HostFiles, SaveThatCannotOpenReportsMinusOne) {
-  ASSERT_EQ(game_.SaveState(String("old")), 0);
-  mkdir(".quollstate.tmp", 0755);  // the temporary file cannot be created
-  EXPECT_EQ(game_.SaveState(String("new")), -1);
-  EXPECT_EQ(ReadAll(".quollstate"), "old");
+// Every shape a state file can take: what loading gives, what saving
+// reports, and what the file system looks like afterwards. Each case runs in
+// a child process with an alarm, so a shape that blocks fails instead of
+// hanging the test, and each must answer well within a second.
+TEST_F(HostFiles, StateFileShapes) {
+  const std::string kOld = "1|2|3|";
+  const std::string kNew = "4|5|6|";
+  mkdir("store", 0755);
+  mkdir("links", 0755);
+  std::string dead;
+  struct Case {
+    const char* name;
+    std::function<void()> make;
+    std::string loads;  // what LoadState gives ("*": whatever, within 64 KiB)
+    int saves;          // what SaveState(kNew) reports
+    std::function<void()> check;
+  } cases[] = {
+      {"plain 0600 file",
+       [&] {
+         WriteAll(".quollstate", kOld);
+         chmod(".quollstate", 0600);
+       },
+       kOld, 0,
+       [&] {
+         EXPECT_EQ(ReadAll(".quollstate"), kNew);
+         EXPECT_EQ(ModeOf(".quollstate"), 0600u);
+       }},
+      {"new file follows the umask",
+       [&] { umask(027); },
+       "", 0,
+       [&] {
+         EXPECT_EQ(ReadAll(".quollstate"), kNew);
+         EXPECT_EQ(ModeOf(".quollstate"), 0640u);
+       }},
+      {"symlink to a 0600 file",
+       [&] {
+         WriteAll("store/state", kOld);
+         chmod("store/state", 0600);
+         symlink((dir_ + "/store/state").c_str(), ".quollstate");
+       },
+       kOld, 0,
+       [&] {
+         char buf[4096] = {};
+         ASSERT_GT(readlink(".quollstate", buf, sizeof buf - 1), 0) << "the link survives";
+         EXPECT_EQ(std::string(buf), dir_ + "/store/state");
+         EXPECT_EQ(ReadAll("store/state"), kNew);
+         EXPECT_EQ(ModeOf("store/state"), 0600u);
+         EXPECT_EQ(Named("store", "state.tmp"), std::vector<std::string>());
+       }},
+      {"chain of relative symlinks",
+       [&] {
+         WriteAll("store/real", kOld);
+         chmod("store/real", 0640);
+         symlink("links/hop", ".quollstate");
+         symlink("../store/real", "links/hop");
+       },
+       kOld, 0,
+       [&] {
+         struct stat st;
+         ASSERT_EQ(lstat(".quollstate", &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+         ASSERT_EQ(lstat("links/hop", &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+         EXPECT_EQ(ReadAll("store/real"), kNew);
+         EXPECT_EQ(ModeOf("store/real"), 0640u);
+       }},
+      {"symlink to a file not made yet",
+       [&] { symlink("store/later", ".quollstate"); },
+       "", 0,
+       [&] {
+         EXPECT_EQ(ReadAll("store/later"), kNew);
+         struct stat st;
+         ASSERT_EQ(lstat(".quollstate", &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+       }},
+      {"symlink loop", [&] { symlink(".quollstate", ".quollstate"); }, "", -1, [] {}},
+      {"hard link",
+       [&] {
+         WriteAll("store/twin", kOld);
+         chmod("store/twin", 0604);
+         link("store/twin", ".quollstate");
+       },
+       kOld, 0,
+       [&] {
+         // Replaced whole, never torn: the state file gets the new text with
+         // the old mode, the other name keeps the previous state.
+         EXPECT_EQ(ReadAll(".quollstate"), kNew);
+         EXPECT_EQ(ModeOf(".quollstate"), 0604u);
+         EXPECT_EQ(ReadAll("store/twin"), kOld);
+       }},
+      {"directory",
+       [&] { mkdir(".quollstate", 0755); },
+       "", -1,
+       [&] {
+         struct stat st;
+         ASSERT_EQ(stat(".quollstate", &st), 0);
+         EXPECT_TRUE(S_ISDIR(st.st_mode));
+       }},
+      {"FIFO",
+       [&] { mkfifo(".quollstate", 0644); },
+       "", -1,
+       [&] {
+         struct stat st;
+         ASSERT_EQ(stat(".quollstate", &st), 0);
+         EXPECT_TRUE(S_ISFIFO(st.st_mode));
+       }},
+      {"symlink to /dev/zero", [&] { symlink("/dev/zero", ".quollstate"); }, "", -1,
+       [&] {
+         struct stat st;
+         ASSERT_EQ(lstat(".quollstate", &st), 0);
+         EXPECT_TRUE(S_ISLNK(st.st_mode));
+         EXPECT_EQ(Named("/dev", "zero.tmp"), std::vector<std::string>());
+       }},
+      {"1 MiB of random bytes",
+       [&] {
+         std::string bytes(1 << 20, '\0');
+         unsigned seed = 99;
+         for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+         WriteAll(".quollstate", bytes);
+       },
+       "*", 0, [&] { EXPECT_EQ(ReadAll(".quollstate"), kNew); }},
+      {"stale temporary files",
+       [&] {
+         WriteAll(".quollstate", kOld);
+         WriteAll(".quollstate.tmp", "half a st");  // the fixed name of older builds
+         dead = ".quollstate.tmp." + std::to_string(DeadPid());
+         WriteAll(dead + ".Ab12Cd", "half");
+         mkdir((dead + ".dir").c_str(), 0755);      // not a file: left alone
+         WriteAll(".quollstate.tmp.1.Zz99Zz", "x");  // process 1 runs: its file stays
+       },
+       kOld, 0,
+       [&] {
+         EXPECT_EQ(ReadAll(".quollstate"), kNew);
+         std::vector<std::string> kept = {dead + ".dir", ".quollstate.tmp.1.Zz99Zz"};
+         std::sort(kept.begin(), kept.end());
+         EXPECT_EQ(Named(".", ".quollstate.tmp"), kept);
+       }},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_EQ(system("rm -rf .quollstate .quollstate.tmp* store/* links/*"), 0);
+    mode_t mask = umask(022);
+    c.make();
+    ChildResult r = RunInChild([&] {
+      alarm(5);
+      auto t0 = std::chrono::steady_clock::now();
+      String loaded = game_.LoadState();
+      int saved = game_.SaveState(String(kNew.c_str()));
+      long ms = static_cast<long>(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+      printf("%d %ld %d %s", saved, ms, loaded.Length(), c.loads == "*" ? "" : loaded.ToUtf8().c_str());
+    });
+    umask(mask);
+    ASSERT_EQ(r.status, 0) << "the child did not finish (1014 is the alarm)";
+    int saved = 0, length = -1;
+    long ms = 0;
+    char loaded[256] = {};
+    ASSERT_GE(sscanf(r.out.c_str(), "%d %ld %d %255s", &saved, &ms, &length, loaded), 3) << r.out;
+    if (c.loads == "*") {
+      EXPECT_GT(length, 0);
+      EXPECT_LE(length, 64 * 1024);
+    } else {
+      EXPECT_EQ(std::string(loaded), c.loads);
+    }
+    EXPECT_EQ(saved, c.saves);
+    EXPECT_LT(ms, 1000);
+    c.check();
+    if (c.saves == 0) {
+      EXPECT_EQ(game_.LoadState().ToUtf8(), kNew);
+    }
+  }
+}
+
+TEST_F(HostFiles, LoadStateIsCappedAt64KiB) {
+  std::string bytes(1 << 20, '\0');
+  unsigned seed = 12345;
+  for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+  WriteAll(".quollstate", bytes);
+  auto t0 = std::chrono::steady_clock::now();
+  String text = game_.LoadState();
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GT(text.Length(), 0);
+  EXPECT_LE(text.Length(), 64 * 1024);
+  EXPECT_LT(ms, 500);
+  // What is read is the file's beginning, decoded as any state file.
+  std::string text64(64 * 1024, 'a');
+  WriteAll(".quollstate", text64 + "|tail beyond the cap|");
+  EXPECT_EQ(game_.LoadState().ToUtf8(), text64);
+}
+
+// Runs fn in a child as a player who may not write the test folder (or, with
+// folderWritable, may): "nobody" when the tests run as root, since root
+// writes anywhere; otherwise the test's own user with the folder made
+// read-only for the call.
+ChildResult AsPlayer(const std::string& dir, bool folderWritable, const std::function<void()>& fn) {
+  const bool root = geteuid() == 0;
+  chmod(dir.c_str(), root ? (folderWritable ? 0777 : 0755) : (folderWritable ? 0755 : 0555));
+  ChildResult r = RunInChild([&] {
+    if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(77);
+    fn();
+  });
+  chmod(dir.c_str(), 0700);
+  return r;
+}
+
+TEST_F(HostFiles, FolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
+  WriteAll(".quollstate", "old state that is longer|");
+  chmod(".quollstate", 0666);
+  struct stat before;
+  ASSERT_EQ(stat(".quollstate", &before), 0);
+  ChildResult r = AsPlayer(dir_, false, [this] { printf("%d", game_.SaveState(String("new|"))); });
+  ASSERT_EQ(r.out, "0");
+  EXPECT_EQ(ReadAll(".quollstate"), "new|");
+  struct stat after;
+  ASSERT_EQ(stat(".quollstate", &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino);
+  EXPECT_EQ(after.st_mode & 07777, 0666u);
+  EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+
+  // Neither the folder nor the file: nothing can be saved.
+  chmod(".quollstate", 0444);
+  r = AsPlayer(dir_, false, [this] { printf("%d", game_.SaveState(String("newer|"))); });
+  EXPECT_EQ(r.out, "-1");
+  EXPECT_EQ(ReadAll(".quollstate"), "new|");
+}
+
+TEST_F(HostFiles, ReadOnlyStateFileIsLeftAsItIs) {
+  WriteAll(".quollstate", "kept|");
+  chmod(".quollstate", 0444);
+  ChildResult r = AsPlayer(dir_, true, [this] { printf("%d", game_.SaveState(String("new|"))); });
+  EXPECT_EQ(r.out, "-1");
+  EXPECT_EQ(ReadAll(".quollstate"), "kept|");
+  EXPECT_EQ(ModeOf(".quollstate"), 0444u);
+  EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+}
+
+// Two copies of the game in one folder save at the same time: each uses a
+// temporary file of its own, so every save succeeds and the file always
+// holds one whole text.
+TEST_F(HostFiles, TwoCopiesSavingAtOnceNeverTearTheFile) {
+  const std::string a(100, 'a'), b(90, 'b');
+  pid_t copies[2];
+  for (int i = 0; i < 2; ++i) {
+    fflush(nullptr);
+    copies[i] = fork();
+    if (copies[i] == 0) {
+      int failed = 0;
+      for (int k = 0; k < 150; ++k) failed += game_.SaveState(String((i == 0 ? a : b).c_str())) != 0;
+      _exit(failed == 0 ? 0 : 1);
+    }
+  }
+  int torn = 0;
+  for (int k = 0; k < 300; ++k) {
+    std::string now = ReadAll(".quollstate");
+    if (!now.empty() && now != a && now != b) ++torn;
+  }
+  for (pid_t pid : copies) {
+    int st = 0;
+    waitpid(pid, &st, 0);
+    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << "a save failed";
+  }
+  EXPECT_EQ(torn, 0);
+  std::string last = ReadAll(".quollstate");
+  EXPECT_TRUE(last == a || last == b);
+  EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
 }
 
 TEST_F(HostFiles, OpenUrlPassesTextAsOneArgumentWithoutShell) {
@@ -202,24 +491,104 @@ TEST_F(HostFiles, OpenUrlPassesTextAsOneArgumentWithoutShell) {
 }
 
 TEST_F(HostFiles, LoadImageDataKeepsChannels) {
-  // 2 x 1 binary PPM (3 channels) and PGM (1 channel).
-  WriteAll("data/a.ppm", std::string("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60", 17));
-  WriteAll("data/g.pgm", std::string("P5\n2 1\n255\n\x7f\x80", 13));
-  WriteAll("data/bad.png", "not an image");
+  struct Case {
+    const char* name;
+    int channels;
+  } cases[] = {{"data/g.png", 1}, {"data/ga.png", 2}, {"data/rgb.png", 3}, {"data/rgba.png", 4}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<unsigned char> px;
+    for (int i = 0; i < 3 * 2 * c.channels; ++i) px.push_back(static_cast<unsigned char>(0x10 + 9 * i));
+    WriteAll(c.name, pngbytes::AsString(pngbytes::Png(3, 2, c.channels, px)));
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://") + String(c.name), &w, &h, &d);
+    ASSERT_NE(p, nullptr);
+    EXPECT_EQ(w, 3);
+    EXPECT_EQ(h, 2);
+    EXPECT_EQ(d, c.channels);
+    EXPECT_EQ(std::vector<unsigned char>(p, p + px.size()), px);
+    free(p);
+  }
   int w = 0, h = 0, d = 0;
-  unsigned char* p = game_.LoadImageData(String("quoll://data/a.ppm"), &w, &h, &d);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(w, 2);
-  EXPECT_EQ(h, 1);
-  EXPECT_EQ(d, 3);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(p), 6), "\x10\x20\x30\x40\x50\x60");
-  free(p);
-  p = game_.LoadImageData(String("quoll://data/g.pgm"), &w, &h, &d);
-  ASSERT_NE(p, nullptr);
-  EXPECT_EQ(d, 1);
-  free(p);
+  WriteAll("data/bad.png", "not an image");
   EXPECT_EQ(game_.LoadImageData(String("quoll://data/bad.png"), &w, &h, &d), nullptr);
   EXPECT_EQ(game_.LoadImageData(String("quoll://data/none.png"), &w, &h, &d), nullptr);
+  // Only PNGs: a binary PPM of the same pixels is refused.
+  WriteAll("data/a.ppm", std::string("P6\n2 1\n255\n\x10\x20\x30\x40\x50\x60", 17));
+  EXPECT_EQ(game_.LoadImageData(String("quoll://data/a.ppm"), &w, &h, &d), nullptr);
+}
+
+// The chunk walk in front of the decoder: empty IDAT chunks are harmless,
+// a chunk longer than the rest of the file and a file without IEND are
+// refused before anything is allocated from them.
+TEST_F(HostFiles, PngChunksAreCheckedBeforeDecoding) {
+  std::vector<unsigned char> px;
+  for (int i = 0; i < 8 * 5 * 4; ++i) px.push_back(static_cast<unsigned char>(i * 5));
+  pngbytes::Options split;
+  split.idatChunks = 3;
+  pngbytes::Options empties = split;
+  empties.emptyIdatFirst = empties.emptyIdatBetween = true;
+  std::vector<unsigned char> good = pngbytes::Png(8, 5, 4, px, split);
+  std::vector<unsigned char> overlong = good;
+  overlong[33] = 0x40;  // the first IDAT claims about 1 GB
+  std::vector<unsigned char> noEnd(good.begin(), good.end() - 12);
+  std::vector<unsigned char> cutCrc(good.begin(), good.end() - 2);
+  std::vector<unsigned char> trailing = good;
+  trailing.insert(trailing.end(), 100, 0xEE);
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+    bool decodes;
+  } cases[] = {
+      {"split", good, true},
+      {"empty IDAT chunks", pngbytes::Png(8, 5, 4, px, empties), true},
+      {"bytes after IEND", trailing, true},
+      {"chunk longer than the file", overlong, false},
+      {"no IEND", noEnd, false},
+      {"IEND cut short", cutCrc, false},
+      {"signature only", std::vector<unsigned char>(good.begin(), good.begin() + 8), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteAll("data/c.png", pngbytes::AsString(c.bytes));
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://data/c.png"), &w, &h, &d);
+    EXPECT_EQ(p != nullptr, c.decodes);
+    if (p) {
+      EXPECT_EQ(std::vector<unsigned char>(p, p + px.size()), px);
+      free(p);
+    }
+  }
+}
+
+// Inputs that once tripped the sanitizers or the fuzzer's memory limit in
+// the image decoder (this suite also runs under AddressSanitizer and UBSan).
+// All are damaged beyond their empty IDAT chunks or lengths, and refused.
+TEST_F(HostFiles, ImageFuzzFindingsAreSafe) {
+  const std::string dir = ZELK_FUZZ_DIR "/corpus-image";
+  struct Case {
+    const char* name;
+    bool decodes;
+  } cases[] = {
+      {"regress-png-empty-idat-null-offset.png", false},
+      {"regress-png-empty-idat-memcpy-null.png", false},
+      {"regress-png-idat-length-2gb-alloc.png", false},
+      {"regress-pnm-header-int-overflow.ppm", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = ReadAll(dir + "/" + c.name);
+    ASSERT_FALSE(bytes.empty());
+    WriteAll("data/f.png", bytes);
+    int w = 0, h = 0, d = 0;
+    unsigned char* p = game_.LoadImageData(String("quoll://data/f.png"), &w, &h, &d);
+    EXPECT_EQ(p != nullptr, c.decodes);
+    if (p) {
+      EXPECT_GT(w, 0);
+      EXPECT_GT(h, 0);
+      free(p);
+    }
+  }
 }
 
 TEST_F(HostFiles, LoadAudioData) {

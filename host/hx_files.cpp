@@ -166,7 +166,9 @@ int SaveStateFile(const std::string& bytes) {
   } else {
     mode_t mask = umask(0);
     umask(mask);
-    mode = 0666 & ~mask;
+    // The game must be able to read its own file back, whatever the mask
+    // (Emscripten's C library, for one, reports a mask of 0777).
+    mode = (0666 & ~mask) | S_IRUSR | S_IWUSR;
   }
   bool ok = fchmod(fd, mode) == 0;
   ok = WriteAll(fd, bytes) && ok;

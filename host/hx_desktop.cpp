@@ -7,6 +7,7 @@
 #include <string>
 
 #include "host/hx_glfw_game.h"
+#include "host/hx_platform.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -59,30 +60,8 @@ String Shown(const String& root) { return root.Slice(0, root.Length() - 1); }
 }  // namespace
 
 String hx_executable_dir() {
-#ifdef _WIN32
-  std::wstring buf(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size()));
-    if (n == 0) return String();
-    if (n < buf.size()) return FolderOf(String(buf.c_str(), static_cast<int>(n)));
-    if (buf.size() >= 32768) return String();  // longer than any Windows path
-    buf.resize(buf.size() * 2);
-  }
-#elif defined(__linux__)
-  std::string buf(256, '\0');
-  for (;;) {
-    ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
-    if (n <= 0) return String();
-    if (static_cast<size_t>(n) < buf.size()) {
-      String exe = String::FromBytes(reinterpret_cast<const unsigned char*>(buf.data()), static_cast<int>(n));
-      return FolderOf(exe);
-    }
-    if (buf.size() >= 65536) return String();
-    buf.resize(buf.size() * 2);
-  }
-#else
-  return String();
-#endif
+  String exe = hx_platform::ExecutablePath();
+  return exe.IsEmpty() ? String() : FolderOf(exe);
 }
 
 HxDataFolder hx_find_data_folder(const String& exeDir) {

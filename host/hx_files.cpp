@@ -166,7 +166,9 @@ int SaveStateFile(const std::string& bytes) {
   } else {
     mode_t mask = umask(0);
     umask(mask);
-    mode = 0666 & ~mask;
+    // The game must be able to read its own file back, whatever the mask
+    // (Emscripten's C library, for one, reports a mask of 0777).
+    mode = (0666 & ~mask) | S_IRUSR | S_IWUSR;
   }
   bool ok = fchmod(fd, mode) == 0;
   ok = WriteAll(fd, bytes) && ok;
@@ -246,10 +248,16 @@ unsigned char* HxGame::LoadData(String path, int* length) {
 
 #ifdef _WIN32
 int HxGame::SaveState(String state) {
-  return hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
+  int result = hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
+  if (result == 0) hx_platform::StateSaved();
+  return result;
 }
 #else
-int HxGame::SaveState(String state) { return SaveStateFile(hx_utf8_encode(state)); }
+int HxGame::SaveState(String state) {
+  int result = SaveStateFile(hx_utf8_encode(state));
+  if (result == 0) hx_platform::StateSaved();
+  return result;
+}
 #endif
 
 // Only a regular file is read (a directory, FIFO or device reads as no

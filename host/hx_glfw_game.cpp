@@ -176,9 +176,32 @@ void HxGlfwGame::UpdateEvents() {
   }
 }
 
+void HxGlfwGame::FramePass(double time) {
+  if (!glfw2::GetWindowParam(glfw2::OPENED)) return;  // no window, nothing to show
+  bool wasSuspended = _suspended;
+  UpdateEvents();
+  int updates = 0;
+  if (!_suspended) {
+    updates = hx_pacing::RunFrameUpdates(
+        _updateRate, _updatePeriod, _nextUpdate, time, _lastFrame > 0 ? time - _lastFrame : 0,
+        [this] { UpdateGame(); });
+  }
+  _lastFrame = time;
+  // Without a render the page keeps showing the last frame.
+  int w = GetDeviceWidth(), h = GetDeviceHeight();
+  if (updates > 0 || _suspended != wasSuspended || w != _frameWidth || h != _frameHeight) {
+    _frameWidth = w;
+    _frameHeight = h;
+    RenderGame();
+    glfw2::SwapBuffers();
+  }
+}
+
 void HxGlfwGame::Run() {
   SetGlfwWindow(640, 480, 8, 8, 8, 0, 0, 0, false);
   StartGame();
+  auto pass = [](void* game, double time) { static_cast<HxGlfwGame*>(game)->FramePass(time); };
+  if (hx_platform::RunFrames(pass, this)) return;
   while (glfw2::GetWindowParam(glfw2::OPENED)) {
     RenderGame();
     glfw2::SwapBuffers();

@@ -53,8 +53,16 @@ class HxGlfwGame : public HxGame {
                              int depth, int stencil, bool fullscreen);
   virtual HxGlfwVideoMode* GetGlfwDesktopMode();
   virtual Array<HxGlfwVideoMode*> GetGlfwVideoModes();
-  // The main loop; returns when the window is no longer open.
+  // The main loop; returns when the window is no longer open. Where the
+  // display drives the program (the browser), Run hands the loop over to
+  // it and FramePass runs once per displayed frame instead.
   virtual void Run();
+
+  // One pass of a loop that the display drives, at the frame's time
+  // (seconds): the event step, the updates due by then (no sleeping), and a
+  // render when they changed the picture or the window's size or state
+  // changed.
+  void FramePass(double time);
 
   // The event step of the loop: poll (or wait while suspended), then
   // suspend or resume with the window's focus.
@@ -81,6 +89,9 @@ class HxGlfwGame : public HxGame {
   double _updatePeriod = 0;
   double _nextUpdate = 0;
   int _swapInterval = -1;
+  double _lastFrame = 0;  // time of the previous FramePass; 0 before the first
+  int _frameWidth = -1;   // window size at the last FramePass render
+  int _frameHeight = -1;
 };
 
 class HxQuollGame : public HxGlfwGame {

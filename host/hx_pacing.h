@@ -39,4 +39,31 @@ int RunUpdates(int rate, const double& period, double& nextUpdate, Update update
   }
 }
 
+// The update phase of a pass that the display drives: a browser calls the
+// loop once per displayed frame, and the program cannot sleep in between.
+// time is the frame's timestamp, interval the time since the previous frame
+// (0 for the first). A frame stands for its whole interval, so the
+// decisions above run on a clock half an interval (at most half a period)
+// ahead of the frame's time: an update due before the middle of the
+// interval runs in this frame, a later one waits for a later frame. A 60 Hz
+// display thus runs one update per frame despite jitter in its timestamps,
+// a 120 Hz one an update every other frame. An empty schedule starts at the
+// frame's time. Returns the number of updates run, 0 when none was due.
+template <class Update>
+int RunFrameUpdates(int rate, const double& period, double& nextUpdate, double time, double interval,
+                    Update update) {
+  if (rate == 0) {
+    update();
+    return 1;
+  }
+  double lead = interval > 0 ? (interval < period ? interval : period) : 0;
+  const double clock = time + lead / 2;
+  if (nextUpdate == 0) {
+    nextUpdate = time;
+  } else if (Delay(nextUpdate, clock) > 0) {
+    return 0;
+  }
+  return RunUpdates(rate, period, nextUpdate, update, [clock] { return clock; });
+}
+
 }  // namespace hx_pacing

@@ -1,7 +1,8 @@
 // The few things the host and the runtime need from the operating system,
 // behind one small interface: hx_platform_posix.cpp (Linux and other POSIX
-// systems) and hx_platform_win32.cpp (Windows) implement it, and a port
-// adds its own file. Everything else in the host is platform-neutral.
+// systems), hx_platform_win32.cpp (Windows) and hx_platform_web.cpp (the
+// browser, with hx_platform_web.js) implement it, and a port adds its own
+// file. Everything else in the host is platform-neutral.
 //
 // The implementation is compiled into the runtime library, the lowest one,
 // because the runtime's console output, stop routine and signal handler
@@ -40,6 +41,23 @@ void InitConsole();
 // One line of standard input with its line feed, as fgets reads it; false
 // at the end of input or when the process has no input.
 bool ReadConsoleLine(char* line, int size);
+
+// The running program's own file, or the empty text when the system cannot
+// tell. In the browser the program's packed files (its data folder) appear
+// under "/zelk", as if the program were "/zelk/zelk.wasm".
+String ExecutablePath();
+
+// Called after the state file was replaced. Where files live apart from the
+// process (the browser's storage), the new file is handed on to it, in the
+// background; a failed hand-over keeps what was stored before. Nothing
+// elsewhere: the file system already holds the file.
+void StateSaved();
+
+// Hands the main loop over on systems that drive a program by displayed
+// frames (the browser): pass(arg, time) then runs once per frame with the
+// frame's timestamp in seconds, and RunFrames does not return. Elsewhere it
+// returns false at once and the caller runs its own loop.
+bool RunFrames(void (*pass)(void* arg, double time), void* arg);
 
 // Installs handler for the fatal signals: segmentation fault, illegal
 // instruction and floating-point error (on Windows the C runtime raises

@@ -32,6 +32,26 @@ void OpenUrl(const String& url) {
   if (pid > 0) waitpid(pid, nullptr, 0);
 }
 
+String ExecutablePath() {
+#ifdef __linux__
+  std::string buf(256, '\0');
+  for (;;) {
+    ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
+    if (n <= 0) return String();
+    if (static_cast<size_t>(n) < buf.size())
+      return String::FromBytes(reinterpret_cast<const unsigned char*>(buf.data()), static_cast<int>(n));
+    if (buf.size() >= 65536) return String();
+    buf.resize(buf.size() * 2);
+  }
+#else
+  return String();
+#endif
+}
+
+void StateSaved() {}
+
+bool RunFrames(void (*)(void*, double), void*) { return false; }
+
 bool LocalTime(time_t t, struct tm* out) { return localtime_r(&t, out) != nullptr; }
 
 void InitConsole() {}

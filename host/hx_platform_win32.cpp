@@ -74,6 +74,21 @@ void OpenUrl(const String& url) {
   ShellExecuteW(nullptr, L"open", Wide(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+String ExecutablePath() {
+  std::wstring buf(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD n = GetModuleFileNameW(nullptr, &buf[0], static_cast<DWORD>(buf.size()));
+    if (n == 0) return String();
+    if (n < buf.size()) return String(buf.c_str(), static_cast<int>(n));
+    if (buf.size() >= 32768) return String();  // longer than any Windows path
+    buf.resize(buf.size() * 2);
+  }
+}
+
+void StateSaved() {}
+
+bool RunFrames(void (*)(void*, double), void*) { return false; }
+
 bool LocalTime(time_t t, struct tm* out) { return localtime_s(out, &t) == 0; }
 
 void InitConsole() {

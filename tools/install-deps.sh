@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the game and the tests need.
 # Safe to run again: apt-get skips what is already there.
+#   bash tools/install-deps.sh            the desktop build, its tests, Windows
+#   bash tools/install-deps.sh web        the browser build (tools/build-web.sh)
+#   bash tools/install-deps.sh web-test   the browser tests (tests/web/)
 set -euo pipefail
+group=${1:-desktop}
 PKGS=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev
@@ -19,6 +23,21 @@ PKGS+=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine64 wine zip unzip
 )
+case "$group" in
+  desktop) ;;
+  # Emscripten (Debian's runs its JavaScript tools with node-acorn).
+  web) PKGS=(cmake make emscripten node-acorn libstb-dev) ;;
+  # The browser the tests drive, headless, and npm for their one package
+  # (npm comes with Node.js on some machines, as its own package on others).
+  web-test)
+    PKGS=(chromium python3)
+    command -v npm >/dev/null || PKGS+=(npm)
+    ;;
+  *)
+    echo "install-deps.sh: unknown group '$group' (desktop, web or web-test)" >&2
+    exit 2
+    ;;
+esac
 missing=()
 for p in "${PKGS[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -2,10 +2,11 @@
 # Installs what the build needs, then builds and runs the whole test suite:
 # the normal build with its unit and end-to-end tests, the unit tests again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, a fixed fuzz run
-# (same seed, same number of runs every time) of every fuzz target, and the
+# (same seed, same number of runs every time) of every fuzz target, the
 # Windows build: cross-built, packaged, its unit tests and the unpacked
 # package played under Wine (ZELK_SKIP_WINDOWS=1 skips that stage for a
-# quick local run; CI always runs it).
+# quick local run; CI always runs it), and the web build played in headless
+# Chromium (ZELK_SKIP_WEB=1 skips it likewise).
 # Tests that open windows run on a virtual X display (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -72,3 +73,14 @@ else
   echo "== Windows stage took $(($(date +%s) - windows_start)) s =="
 fi
 
+# ---- Web: the Emscripten build and the page in headless Chromium ----
+if [ "${ZELK_SKIP_WEB:-0}" = 1 ] && [ "${CI:-}" != true ]; then
+  echo "== Web stage skipped (ZELK_SKIP_WEB=1) =="
+else
+  web_start=$(date +%s)
+  echo "== Web build (Emscripten) =="
+  bash tools/build-web.sh
+  echo "== Web tests (headless Chromium) =="
+  bash tests/web/run.sh
+  echo "== Web stage took $(($(date +%s) - web_start)) s =="
+fi

@@ -238,6 +238,13 @@ TEST_F(HostFiles, StateFileShapes) {
          EXPECT_EQ(ReadAll(".quollstate"), kNew);
          EXPECT_EQ(ModeOf(".quollstate"), 0640u);
        }},
+      {"a mask that shuts the owner out still leaves the game its file",
+       [&] { umask(0777); },
+       "", 0,
+       [&] {
+         EXPECT_EQ(ReadAll(".quollstate"), kNew);
+         EXPECT_EQ(ModeOf(".quollstate"), 0600u);
+       }},
       {"symlink to a 0600 file",
        [&] {
          WriteAll("store/state", kOld);

@@ -1,0 +1,96 @@
+// Size and speed of the web build, measured in headless Chromium (Debian's,
+// WebGL on SwiftShader) against a server on 127.0.0.1:
+// - the size of dist/web, file by file;
+// - the time from the page's start (navigation) to the game's first frame,
+//   and to the title menu after the loading screen, over several cold loads
+//   (a fresh browser profile each time, nothing cached);
+// - WebGL draw calls per drawn frame in the title menu and in play, and the
+//   interval between drawn frames.
+//   bash bench/web/run.sh [--loads N] [--seconds S]
+import fs from 'node:fs';
+import path from 'node:path';
+
+import * as h from '../../tests/web/harness.mjs';
+
+const args = process.argv.slice(2);
+const option = (name, value) => {
+  const i = args.indexOf(name);
+  return i >= 0 ? Number(args[i + 1]) : value;
+};
+const loads = option('--loads', 5);
+const seconds = option('--seconds', 4);
+
+const stats = (values) => {
+  const v = [...values].sort((a, b) => a - b);
+  const at = (q) => v[Math.min(v.length - 1, Math.floor(q * v.length))];
+  return {n: v.length, min: v[0], median: at(0.5), p99: at(0.99), max: v[v.length - 1],
+          mean: v.reduce((a, b) => a + b, 0) / v.length};
+};
+const ms = (x) => x.toFixed(1).padStart(7) + ' ms';
+
+console.log('== dist/web ==');
+let total = 0;
+for (const name of fs.readdirSync(h.distDir).sort()) {
+  const size = fs.statSync(path.join(h.distDir, name)).size;
+  total += size;
+  console.log(`${name.padEnd(14)} ${String(size).padStart(9)} bytes`);
+}
+console.log(`${'total'.padEnd(14)} ${String(total).padStart(9)} bytes (${(total / 1048576).toFixed(2)} MB)`);
+
+const server = await h.startServer();
+try {
+  console.log(`\n== start-up, ${loads} cold loads (navigation start to ...) ==`);
+  const first = [], title = [];
+  for (let i = 0; i < loads; ++i) {
+    const {browser, close} = await h.launchChromium();
+    try {
+      const {page} = await h.openGame(browser.defaultBrowserContext(), server.url, {wait: false});
+      await page.waitForFunction(() => window.__zelk && window.__zelk.running, {timeout: 30000});
+      await h.waitTitle(page);
+      first.push(await page.evaluate(() => Module.firstFrameTime));
+      // The first screenshot that shows the title is taken after it was
+      // drawn; the time it was taken at bounds the title's time from above.
+      title.push(await page.evaluate(() => performance.now()));
+    } finally {
+      await close();
+    }
+  }
+  const f = stats(first), t = stats(title);
+  console.log(`first frame     min ${ms(f.min)}  median ${ms(f.median)}  max ${ms(f.max)}`);
+  console.log(`title menu (<=) min ${ms(t.min)}  median ${ms(t.median)}  max ${ms(t.max)}`);
+
+  console.log(`\n== per drawn frame, ${seconds} s each ==`);
+  const {browser, close} = await h.launchChromium();
+  try {
+    const {page} = await h.openGame(browser.defaultBrowserContext(), server.url);
+    // Frame times: the animation frames that drew something.
+    await page.evaluate(() => {
+      const z = window.__zelk;
+      z.drawnAt = [];
+      const tick = (t) => {
+        if (z.drawCalls > 0) z.drawnAt.push(t);
+        requestAnimationFrame(tick);
+      };
+      requestAnimationFrame(tick);
+    });
+    const measure = async (name) => {
+      await page.evaluate(() => { window.__zelk.frames = []; window.__zelk.drawnAt = []; });
+      await h.sleep(seconds * 1000);
+      const {frames, drawnAt} = await page.evaluate(() => ({frames: window.__zelk.frames, drawnAt: window.__zelk.drawnAt}));
+      const d = stats(frames);
+      const gaps = drawnAt.slice(1).map((t, i) => t - drawnAt[i]);
+      const g = stats(gaps);
+      console.log(`${name.padEnd(11)} draw calls: median ${d.median}, max ${d.max}, mean ${d.mean.toFixed(1)} ` +
+                  `over ${d.n} frames (${(d.n / seconds).toFixed(1)} drawn frames/s)`);
+      console.log(`${''.padEnd(11)} interval:   mean ${ms(g.mean)}, p99 ${ms(g.p99)}, worst ${ms(g.max)}`);
+    };
+    await measure('title menu');
+    await h.hold(page, 'Enter');
+    await h.sleep(1000);
+    await measure('play');
+  } finally {
+    await close();
+  }
+} finally {
+  await server.close();
+}

@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Builds Zelk for the browser with Debian's Emscripten:
+#   bash tools/build-web.sh   ->  dist/web/
+# dist/web/ holds the page (index.html, from tools/web/), zelk.js and
+# zelk.wasm (the game), zelk.data (the data folder, packed) and the page's
+# icon. Serve the folder over HTTP, for example
+#   cd dist/web && python3 -m http.server
+# and play at http://127.0.0.1:8000.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh web
+
+jobs=${ZELK_JOBS:-$(nproc)}
+# Debian's Emscripten runs its JavaScript optimiser with Debian's acorn.
+export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
+
+echo "== web build (Emscripten $(emcc --version | head -1 | sed 's/.*) //;s/ .*//')) =="
+emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-web -j"$jobs" --target zelk
+
+echo "== web page =="
+out=dist/web
+rm -rf "$out"
+mkdir -p "$out"
+cp build-web/zelk.js build-web/zelk.wasm build-web/zelk.data "$out/"
+cp tools/web/index.html "$out/"
+cp data/icons/zelk-64.png "$out/favicon.png"
+
+limit=$((10 * 1024 * 1024))
+total=0
+for f in "$out"/*; do
+  size=$(stat -c %s "$f")
+  total=$((total + size))
+  printf '%-24s %10d bytes\n' "$(basename "$f")" "$size"
+done
+printf '%-24s %10d bytes (%d.%d MB; the page must stay under 10 MB)\n' "$out" "$total" \
+  $((total / 1048576)) $((total * 10 / 1048576 % 10))
+if [ "$total" -ge "$limit" ]; then
+  echo "build-web.sh: $out is $total bytes, over 10 MB" >&2
+  exit 1
+fi

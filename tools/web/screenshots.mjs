@@ -1,0 +1,31 @@
+// The README's browser pictures, taken from the real page in headless
+// Chromium: the title menu and play at 1280 x 720.
+//   bash tools/web/screenshots.sh
+import fs from 'node:fs';
+import path from 'node:path';
+
+import * as h from '../../tests/web/harness.mjs';
+
+const out = path.join(h.repo, 'docs');
+const server = await h.startServer();
+const {browser, close} = await h.launchChromium();
+try {
+  const {page} = await h.openGame(browser.defaultBrowserContext(), server.url, {width: 1280, height: 720});
+  await h.sleep(1500);  // the title's stars and the menu settle
+  fs.writeFileSync(path.join(out, 'web-menu-1280x720.png'), await page.screenshot());
+  await h.hold(page, 'Enter');
+  await h.sleep(1200);
+  // A few flaps to the right, so that the picture shows play.
+  await page.keyboard.down('ArrowRight');
+  for (let i = 0; i < 4; ++i) {
+    await h.hold(page, 'ArrowUp', 150);
+    await h.sleep(250);
+  }
+  await page.keyboard.up('ArrowRight');
+  await h.sleep(300);
+  fs.writeFileSync(path.join(out, 'web-play-1280x720.png'), await page.screenshot());
+  console.log('docs/web-menu-1280x720.png, docs/web-play-1280x720.png');
+} finally {
+  await close();
+  await server.close();
+}

@@ -157,9 +157,6 @@ static_assert(GAMEPAD_A == GLFW_GAMEPAD_BUTTON_A && GAMEPAD_GUIDE == GLFW_GAMEPA
                   GAMEPAD_AXIS_RIGHT_TRIGGER == GLFW_GAMEPAD_AXIS_RIGHT_TRIGGER,
               "the game-pad indices are GLFW 3's");
 Glfw3Joysticks glfw3Joysticks;
-JoystickSource* joysticks = &glfw3Joysticks;
-
-bool ValidJoy(int joy) { return joy >= 0 && joy <= GLFW_JOYSTICK_LAST; }
 
 }  // namespace
 
@@ -398,60 +395,7 @@ void SetMousePosCallback(MousePosFun fn) {
   }
 }
 
-void SetJoystickSource(JoystickSource* source) {
-  joysticks = source ? source : &glfw3Joysticks;
-}
-
-int GetJoystickParam(int joy, int param) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0;
-  switch (param) {
-    case PRESENT:
-      return 1;
-    case AXES:
-      joysticks->Axes(joy, &count);
-      return count;
-    case BUTTONS: {
-      int hats = 0;
-      joysticks->Buttons(joy, &count);
-      joysticks->Hats(joy, &hats);
-      return count + 4 * hats;
-    }
-  }
-  return 0;
-}
-
-int GetJoystickPos(int joy, float* pos, int numaxes) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0;
-  const float* axes = joysticks->Axes(joy, &count);
-  if (!axes) return 0;
-  count = std::min(count, numaxes);
-  for (int i = 0; i < count; ++i) pos[i] = (i & 1) ? -axes[i] : axes[i];
-  return count;
-}
-
-int GetJoystickButtons(int joy, unsigned char* buttons, int numbuttons) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0, hatCount = 0;
-  const unsigned char* pad = joysticks->Buttons(joy, &count);
-  const unsigned char* hats = joysticks->Hats(joy, &hatCount);
-  if (!pad) count = 0;
-  if (!hats) hatCount = 0;
-  int n = 0;
-  for (int i = 0; i < count && n < numbuttons; ++i)
-    buttons[n++] = pad[i] == GLFW_PRESS ? PRESS : RELEASE;
-  static const int kHatOrder[4] = {GLFW_HAT_LEFT, GLFW_HAT_UP, GLFW_HAT_RIGHT, GLFW_HAT_DOWN};
-  for (int h = 0; h < hatCount; ++h)
-    for (int bit : kHatOrder)
-      if (n < numbuttons) buttons[n++] = (hats[h] & bit) ? PRESS : RELEASE;
-  return n;
-}
-
-bool GetGamepadState(int joy, GamepadState* state) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return false;
-  return joysticks->Gamepad(joy, state);
-}
+JoystickSource* DefaultJoystickSource() { return &glfw3Joysticks; }
 
 bool UpdateGamepadMappings(const char* mappings) {
   return mappings && glfwUpdateGamepadMappings(mappings) == GLFW_TRUE;

@@ -210,8 +210,10 @@ class JoystickSource {
   // 3: glfwJoystickIsGamepad, then glfwGetGamepadState); false otherwise.
   virtual bool Gamepad(int, GamepadState*) { return false; }
 };
-// Null puts the GLFW 3 source back.
+// Null puts the backend's own source back.
 void SetJoystickSource(JoystickSource* source);
+// The backend's own source: GLFW 3's joysticks, or the browser's game pads.
+JoystickSource* DefaultJoystickSource();
 
 int GetJoystickParam(int joy, int param);
 // Fills up to numaxes axes with the 2.7 sign convention (odd axes, the

@@ -377,9 +377,6 @@ class BrowserPads : public JoystickSource {
   }
 };
 BrowserPads browserPads;
-JoystickSource* joysticks = &browserPads;
-
-bool ValidJoy(int joy) { return joy >= 0 && joy <= GLFW_JOYSTICK_LAST; }
 
 void OnGlfwError(int code, const char* description) {
   ++errorCount;
@@ -567,57 +564,7 @@ void SetMousePosCallback(MousePosFun fn) {
 
 // ---- joysticks ----
 
-void SetJoystickSource(JoystickSource* source) { joysticks = source ? source : &browserPads; }
-
-int GetJoystickParam(int joy, int param) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0;
-  switch (param) {
-    case PRESENT:
-      return 1;
-    case AXES:
-      joysticks->Axes(joy, &count);
-      return count;
-    case BUTTONS: {
-      int hats = 0;
-      joysticks->Buttons(joy, &count);
-      joysticks->Hats(joy, &hats);
-      return count + 4 * hats;
-    }
-  }
-  return 0;
-}
-
-int GetJoystickPos(int joy, float* pos, int numaxes) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0;
-  const float* axes = joysticks->Axes(joy, &count);
-  if (!axes) return 0;
-  count = count < numaxes ? count : numaxes;
-  for (int i = 0; i < count; ++i) pos[i] = (i & 1) ? -axes[i] : axes[i];
-  return count;
-}
-
-int GetJoystickButtons(int joy, unsigned char* buttonsOut, int numbuttons) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return 0;
-  int count = 0, hatCount = 0;
-  const unsigned char* pad = joysticks->Buttons(joy, &count);
-  const unsigned char* hats = joysticks->Hats(joy, &hatCount);
-  if (!pad) count = 0;
-  if (!hats) hatCount = 0;
-  int n = 0;
-  for (int i = 0; i < count && n < numbuttons; ++i) buttonsOut[n++] = pad[i] ? PRESS : RELEASE;
-  static const int kHatOrder[4] = {8, 1, 2, 4};  // left, up, right, down
-  for (int h = 0; h < hatCount; ++h)
-    for (int bit : kHatOrder)
-      if (n < numbuttons) buttonsOut[n++] = (hats[h] & bit) ? PRESS : RELEASE;
-  return n;
-}
-
-bool GetGamepadState(int joy, GamepadState* state) {
-  if (!ValidJoy(joy) || !joysticks->Present(joy)) return false;
-  return joysticks->Gamepad(joy, state);
-}
+JoystickSource* DefaultJoystickSource() { return &browserPads; }
 
 // The browser maps the pads it knows itself; there is no mapping text.
 bool UpdateGamepadMappings(const char* mappings) { return mappings && startTime > 0; }

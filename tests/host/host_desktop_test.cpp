@@ -229,27 +229,7 @@ const char* const k8BitDo =
 // GLFW refuses this line: its GUID is not 32 digits.
 const char* const kBroken = "0300005e04008e02,Broken Pad,a:b0,b:b1,x:b2,y:b3,platform:Linux,";
 
-class HostGamepad : public ::testing::Test {
- protected:
-  void SetUp() override { glfw2::SetJoystickSource(&pad_); }
-  void TearDown() override { glfw2::SetJoystickSource(nullptr); }
-  // stale: every button starts held, as left over from another pad.
-  bool Poll(bool stale) {
-    for (int i = 0; i < 2; ++i) x_[i] = y_[i] = z_[i] = 9;
-    for (int i = 0; i < 32; ++i) b_[i] = stale;
-    return game_.PollJoystick(0, x_, y_, z_, b_);
-  }
-  std::string Pressed() {
-    std::string s;
-    for (int i = 0; i < 32; ++i)
-      if (b_[i]) s += std::to_string(i) + " ";
-    return s;
-  }
-  MappedPad pad_;
-  TestGlfwGame game_;
-  Array<float> x_{2}, y_{2}, z_{2};
-  Array<bool> b_{32};
-};
+using HostGamepad = PadTest<MappedPad>;
 
 // One table: each row is a pad (its raw sizes and mapping), what is held on
 // it in raw terms, and the buttons and axes the game must see.

@@ -157,26 +157,7 @@ class FakePads : public glfw2::JoystickSource {
   }
 };
 
-class HostJoystick : public ::testing::Test {
- protected:
-  void SetUp() override { glfw2::SetJoystickSource(&pad_); }
-  void TearDown() override { glfw2::SetJoystickSource(nullptr); }
-  bool Poll() {
-    for (int i = 0; i < 2; ++i) x_[i] = y_[i] = z_[i] = 9;
-    for (int i = 0; i < 32; ++i) b_[i] = false;
-    return game_.PollJoystick(0, x_, y_, z_, b_);
-  }
-  std::string Pressed() {
-    std::string s;
-    for (int i = 0; i < 32; ++i)
-      if (b_[i]) s += std::to_string(i) + " ";
-    return s;
-  }
-  FakePads pad_;
-  TestGlfwGame game_;
-  Array<float> x_{2}, y_{2}, z_{2};
-  Array<bool> b_{32};
-};
+using HostJoystick = PadTest<FakePads>;
 
 TEST_F(HostJoystick, AbsentPadLeavesArrays) {
   pad_.present = false;

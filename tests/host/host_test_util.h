@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "host/hx_glfw_game.h"
+#include "host/hx_glfw2.h"
 
 // Runs fn in a child process with its standard output captured; gives the
 // exit status (or 1000 + signal) and the output.
@@ -81,4 +84,29 @@ class TestGlfwGame : public HxGlfwGame {
   double& nextUpdate() { return _nextUpdate; }
   double& updatePeriod() { return _updatePeriod; }
   int& updateRate() { return _updateRate; }
+};
+
+// A pad from Source plugged in as joystick 0 of the desktop host, and one
+// poll of it as the game makes it.
+template <class Source>
+class PadTest : public ::testing::Test {
+ protected:
+  void SetUp() override { glfw2::SetJoystickSource(&pad_); }
+  void TearDown() override { glfw2::SetJoystickSource(nullptr); }
+  // stale: every button starts held, as left over from another pad.
+  bool Poll(bool stale = false) {
+    for (int i = 0; i < 2; ++i) x_[i] = y_[i] = z_[i] = 9;
+    for (int i = 0; i < 32; ++i) b_[i] = stale;
+    return game_.PollJoystick(0, x_, y_, z_, b_);
+  }
+  std::string Pressed() {
+    std::string s;
+    for (int i = 0; i < 32; ++i)
+      if (b_[i]) s += std::to_string(i) + " ";
+    return s;
+  }
+  Source pad_;
+  TestGlfwGame game_;
+  Array<float> x_{2}, y_{2}, z_{2};
+  Array<bool> b_{32};
 };

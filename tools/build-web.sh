@@ -14,7 +14,7 @@ jobs=${ZELK_JOBS:-$(nproc)}
 # Debian's Emscripten runs its JavaScript optimiser with Debian's acorn.
 export NODE_PATH=/usr/share/nodejs${NODE_PATH:+:$NODE_PATH}
 
-echo "== web build (Emscripten $(emcc --version | head -1 | sed 's/.*) //;s/ .*//')) =="
+echo "== web build (Emscripten $(emcc --version | sed -n 1p | sed 's/.*) //;s/ .*//')) =="
 emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build-web -j"$jobs" --target zelk
 

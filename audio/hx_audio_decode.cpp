@@ -250,7 +250,9 @@ unsigned char* LoadOGG(FILE* f, int* length, int* channels, int* format, int* he
   if (!v) return nullptr;
   stb_vorbis_info info = stb_vorbis_get_info(v);
   const int c = info.channels;
-  if (c <= 0 || info.sample_rate <= 0) {
+  // The rate is stored unsigned; one that does not fit the int it is
+  // handed on as is not a rate any device plays.
+  if (c <= 0 || info.sample_rate == 0 || info.sample_rate > static_cast<unsigned>(INT_MAX)) {
     stb_vorbis_close(v);
     free(arena);
     return nullptr;

@@ -331,7 +331,8 @@ TEST(AudioDecodeCorpus, EverySeedDecodesOrFailsCleanly) {
   int seen = 0;
   for (const char* name : {"mono8.wav", "stereo16.wav", "list18.wav", "mono.ogg", "stereo.ogg",
                            "regress-comment-list.ogg", "regress-setup-leak.ogg",
-                           "regress-codebook-dims.ogg", "regress-copy-samples-int-overflow.ogg"}) {
+                           "regress-codebook-dims.ogg", "regress-copy-samples-int-overflow.ogg",
+                           "regress-sample-rate-over-int.ogg"}) {
     SCOPED_TRACE(name);
     FILE* f = fopen((dir + "/" + name).c_str(), "rb");
     ASSERT_NE(f, nullptr);
@@ -340,10 +341,17 @@ TEST(AudioDecodeCorpus, EverySeedDecodesOrFailsCleanly) {
       rewind(f);
       Decoded d;
       d.data = decode(f, &d.length, &d.channels, &d.format, &d.hertz);
+      if (d.data) {
+        // What decodes has a shape a device can play.
+        EXPECT_GE(d.length, 0);
+        EXPECT_GT(d.channels, 0);
+        EXPECT_GT(d.format, 0);
+        EXPECT_GT(d.hertz, 0);
+      }
     }
     fclose(f);
   }
-  EXPECT_EQ(seen, 9);
+  EXPECT_EQ(seen, 10);
 }
 
 }  // namespace

@@ -334,10 +334,15 @@ int RunOnce(const std::string& exe, const std::string& probe, const std::string&
     printf(" %.1f", Ms(f[i].swapEndNs - f[i - 1].swapEndNs));
   }
   printf("\n");
-  printf("game start intervals over 25 ms (interval ms @ ms after the key):");
+  printf("game start intervals over 25 ms (interval ms @ ms after the key = in swap + main CPU + rest):");
   for (size_t i : around) {
     double iv = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
-    if (iv > 25) printf(" %.1f @ %.0f", iv, Ms(f[i].swapEndNs - startKey));
+    if (iv <= 25) continue;
+    double inSwap = Ms(f[i].swapEndNs - f[i].swapStartNs);
+    double cpu = Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs);
+    printf(" %.1f @ %.0f = %.1f + %.1f + %.1f (%d uploads %.1f ms, slowest draw %.1f ms);", iv,
+           Ms(f[i].swapEndNs - startKey), inSwap, cpu, iv - inSwap - cpu, f[i].textureUploads,
+           Ms(f[i].textureUploadNs), Ms(f[i].longestDrawNs));
   }
   printf("\n");
   // Where each long interval went: waiting inside the swap (the X server
@@ -351,6 +356,12 @@ int RunOnce(const std::string& exe, const std::string& probe, const std::string&
     double cpu = Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs);
     printf(" %.1f = %.1f + %.1f + %.1f;", iv, inSwap, cpu, iv - inSwap - cpu);
   }
+  printf("\n");
+  printf("game start frames with texture uploads or a draw call over 2 ms (ms after the key: uploads, ms in them, slowest draw ms):");
+  for (size_t i : around)
+    if (f[i].textureUploads || f[i].longestDrawNs > 2000000)
+      printf(" %.0f: %d, %.1f, %.1f;", Ms(f[i].swapEndNs - startKey), f[i].textureUploads, Ms(f[i].textureUploadNs),
+             Ms(f[i].longestDrawNs));
   printf("\n");
   printf("first swapped frame: %.1f ms after process start\n", Ms(f[0].swapEndNs - game.startNs));
   printf("exit: %s, status %d\n", alive ? "running until F4" : "ended early", status);

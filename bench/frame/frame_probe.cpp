@@ -2,7 +2,9 @@
 // benchmark. It counts the GL calls the game makes between two buffer swaps
 // and, at every swap, appends one record to the file named by
 // ZELK_FRAME_LOG: the swap times, the main thread's and the whole process's
-// CPU clocks, and the frame's draw calls, texture binds and vertices.
+// CPU clocks, and the frame's draw calls, texture binds and vertices, its
+// texture uploads with the time spent in them, and its slowest draw call
+// (the software rasteriser compiles its code for a new state inside one).
 //
 // The counted entry points are looked up with dlsym(RTLD_NEXT) and called
 // on; nothing else about the game changes.
@@ -65,12 +67,19 @@ void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
   Next(real, "glViewport")(x, y, w, h);
 }
 
+inline void TimedDraw(int64_t t0) {
+  int64_t ns = Now(CLOCK_MONOTONIC) - t0;
+  if (ns > g_frame.longestDrawNs) g_frame.longestDrawNs = ns;
+}
+
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   static void (*real)(GLenum, GLint, GLsizei);
   RenderCall();
   ++g_frame.drawCalls;
   g_frame.vertices += count;
+  int64_t t0 = Now(CLOCK_MONOTONIC);
   Next(real, "glDrawArrays")(mode, first, count);
+  TimedDraw(t0);
 }
 
 void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices) {
@@ -80,7 +89,29 @@ void glDrawElements(GLenum mode, GLsizei count, GLenum type, const void* indices
   // The renderer draws indexed triangles only for quads: 6 indices for
   // every 4 vertices.
   g_frame.vertices += mode == GL_TRIANGLES ? count / 6 * 4 : count;
+  int64_t t0 = Now(CLOCK_MONOTONIC);
   Next(real, "glDrawElements")(mode, count, type, indices);
+  TimedDraw(t0);
+}
+
+void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, GLsizei h, GLint border,
+                  GLenum format, GLenum type, const void* pixels) {
+  static void (*real)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
+  RenderCall();
+  ++g_frame.textureUploads;
+  int64_t t0 = Now(CLOCK_MONOTONIC);
+  Next(real, "glTexImage2D")(target, level, internalFormat, w, h, border, format, type, pixels);
+  g_frame.textureUploadNs += Now(CLOCK_MONOTONIC) - t0;
+}
+
+void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
+                     GLenum type, const void* pixels) {
+  static void (*real)(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*);
+  RenderCall();
+  ++g_frame.textureUploads;
+  int64_t t0 = Now(CLOCK_MONOTONIC);
+  Next(real, "glTexSubImage2D")(target, level, x, y, w, h, format, type, pixels);
+  g_frame.textureUploadNs += Now(CLOCK_MONOTONIC) - t0;
 }
 
 void glBindTexture(GLenum target, GLuint texture) {

@@ -15,6 +15,9 @@ struct FrameRecord {
   int32_t textureBinds;         // glBindTexture since the last swap
   int32_t vertices;             // vertices submitted since the last swap
   int32_t blendCalls;           // glBlendFunc since the last swap
+  int32_t textureUploads;       // glTexImage2D + glTexSubImage2D since the last swap
+  int64_t textureUploadNs;      // wall time spent inside those uploads
+  int64_t longestDrawNs;        // wall time of the frame's slowest draw call
 };
 
 }  // namespace zelk_bench

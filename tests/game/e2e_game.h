@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
@@ -112,15 +113,26 @@ class Game {
 
   // Starts the game and waits up to ms for its window.
   bool Start(int ms = 10000) {
+    return Launch(
+        [] {
+          setenv("ALSOFT_DRIVERS", "null", 1);
+          execl(ZELK_EXE, ZELK_EXE, static_cast<char*>(nullptr));
+        },
+        ms);
+  }
+
+  // Starts a process in the game's folder, its output in out.txt and
+  // err.txt (exec: the child's last step, which sets its environment and
+  // replaces it with the program), and waits up to ms for the game's window.
+  bool Launch(const std::function<void()>& exec, int ms) {
     fflush(nullptr);
     pid = fork();
     if (pid == 0) {
       if (chdir(dir.c_str()) != 0) _exit(90);
-      setenv("ALSOFT_DRIVERS", "null", 1);
       FILE* out = freopen("out.txt", "w", stdout);
       FILE* err = freopen("err.txt", "w", stderr);
       (void)out, (void)err;
-      execl(ZELK_EXE, ZELK_EXE, static_cast<char*>(nullptr));
+      exec();
       _exit(91);
     }
     if (FindWindow(ms)) return true;

@@ -83,32 +83,16 @@ class WineGame : public Game {
   // Starts zelk.exe with extra environment variables ("NAME=value") and
   // waits up to ms for its window. Standard output goes to out.txt.
   bool Start(std::vector<std::string> env = {}, int ms = 60000) {
-    fflush(nullptr);
-    pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0) _exit(90);
-      setenv("WINEPREFIX", Prefix().c_str(), 1);
-      setenv("WINEDEBUG", "-all", 1);
-      unsetenv("ALSOFT_DRIVERS");
-      unsetenv("ALSOFT_CONF");
-      for (const std::string& e : env) putenv(strdup(e.c_str()));
-      FILE* out = freopen("out.txt", "w", stdout);
-      FILE* err = freopen("err.txt", "w", stderr);
-      (void)out;
-      (void)err;
-      execl(kWine, "wine64", "zelk.exe", static_cast<char*>(nullptr));
-      _exit(91);
-    }
-    if (FindWindow(ms)) return true;
-    int status = 0;
-    bool running = waitpid(pid, &status, WNOHANG) == 0;
-    ADD_FAILURE() << "no game window after " << ms << " ms; process "
-                  << (running ? std::string("still running")
-                              : "ended with " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1))
-                  << "\noutput:\n" << Out() << "\nerrors:\n" << ReadFile(dir + "/err.txt") << "\nwindows:\n"
-                  << Sh("xwininfo -root -tree 2>&1 | head -20");
-    if (!running) pid = -1;
-    return false;
+    return Launch(
+        [&] {
+          setenv("WINEPREFIX", Prefix().c_str(), 1);
+          setenv("WINEDEBUG", "-all", 1);
+          unsetenv("ALSOFT_DRIVERS");
+          unsetenv("ALSOFT_CONF");
+          for (const std::string& e : env) putenv(strdup(e.c_str()));
+          execl(kWine, "wine64", "zelk.exe", static_cast<char*>(nullptr));
+        },
+        ms);
   }
 };
 

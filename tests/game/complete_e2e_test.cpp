@@ -9,20 +9,6 @@
 
 using namespace e2e;
 
-namespace {
-
-// A state text with the given first top entry and first last entry.
-std::string StateWith(int top0, int last0) {
-  std::string s = "0|0|0|0|0|1|0|0|0|0|64|64|10|0|1|0|0|0|0|0|0|0|0|0|0|1483|";
-  for (int i = 0; i < 9; ++i) s += "0|";
-  s += std::to_string(top0) + "|" + std::to_string(last0) + "|";
-  for (int i = 0; i < 18; ++i) s += "0|";
-  s += std::to_string(4 * top0 + 3 * last0) + "|";
-  return s;
-}
-
-}  // namespace
-
 TEST(CompleteEndToEnd, AWholeGameIsRecordedAndLoadedAfterARestart) {
   if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
   Game game;

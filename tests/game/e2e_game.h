@@ -67,6 +67,17 @@ inline bool HasColour(const std::vector<unsigned char>& rgb, int r, int g, int b
   return false;
 }
 
+// A state text in the one-player tables: a best score of top0 and a last
+// score of last0, everything else as a first start leaves it.
+inline std::string StateWith(int top0, int last0) {
+  std::string s = "0|0|0|0|0|1|0|0|0|0|64|64|10|0|1|0|0|0|0|0|0|0|0|0|0|1483|";
+  for (int i = 0; i < 9; ++i) s += "0|";
+  s += std::to_string(top0) + "|" + std::to_string(last0) + "|";
+  for (int i = 0; i < 18; ++i) s += "0|";
+  s += std::to_string(4 * top0 + 3 * last0) + "|";
+  return s;
+}
+
 // Sends the window manager's close request, as a close button does.
 inline bool SendWmClose(const std::string& window) {
   Display* dpy = XOpenDisplay(nullptr);

@@ -44,17 +44,6 @@ std::string Missing() {
     }                                                             \
   } while (0)
 
-// The same state text the Linux tests start from: a best score of top0 and
-// a last score of last0 in the one-player tables.
-std::string StateWith(int top0, int last0) {
-  std::string s = "0|0|0|0|0|1|0|0|0|0|64|64|10|0|1|0|0|0|0|0|0|0|0|0|0|1483|";
-  for (int i = 0; i < 9; ++i) s += "0|";
-  s += std::to_string(top0) + "|" + std::to_string(last0) + "|";
-  for (int i = 0; i < 18; ++i) s += "0|";
-  s += std::to_string(4 * top0 + 3 * last0) + "|";
-  return s;
-}
-
 // zelk.exe from a clean unpack of the package. `dir` is the package's
 // folder, the one the game is started from.
 class WineGame : public Game {

@@ -64,14 +64,19 @@ bool RunFrames(void (*pass)(void* arg, double time), void* arg);
 // them for the matching exceptions).
 void InstallFatalSignals(void (*handler)(int));
 
-#ifdef _WIN32
 // Replaces the file at path by one holding exactly bytes, in one step: a
 // temporary file beside it (unique to this process) is written, flushed to
 // the disk and moved over the old one. On any failure the old file stays as
 // it was and the temporary file is removed. 0 on success, -1 when the
 // temporary file cannot be created, -2 when writing, flushing or the
-// replace fails (the target is read-only, locked by another program, ...).
+// replace fails.
+// - POSIX (hx_platform_posix_replace.cpp): a symbolic link is followed and
+//   the file it names replaced; the file's mode (and owner, where allowed)
+//   is kept; a folder that takes no new file gets the file rewritten in
+//   place. A target that is not a regular file, is read-only or is a link
+//   loop gives -1.
+// - Windows: a read-only target gives -2, as does one locked by another
+//   program; hidden and system attributes are kept.
 int ReplaceFileContents(const String& path, const std::string& bytes);
-#endif
 
 }  // namespace hx_platform

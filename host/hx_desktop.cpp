@@ -121,7 +121,8 @@ void hx_desktop_start(HxGame* game) {
 
   // The game's own mappings first, so that the player's variable wins.
   const String db("quoll://data/gamecontrollerdb.txt");
-  FILE* f = IsFile(game->PathToFilePath(db)) ? game->OpenFile(db, String("rb")) : nullptr;
+  const String dbFile = game->PathToFilePath(db);
+  FILE* f = IsFile(dbFile) ? game->OpenFile(db, String("rb")) : nullptr;
   if (f) {
     // The community database is well under a megabyte; a file far larger
     // than that is not one.
@@ -131,7 +132,7 @@ void hx_desktop_start(HxGame* game) {
     size_t n;
     while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxBytes) text.append(chunk, n);
     fclose(f);
-    const std::string name = game->PathToFilePath(db).ToUtf8();
+    const std::string name = dbFile.ToUtf8();
     if (text.size() <= kMaxBytes) {
       hx_add_pad_mappings(text, name);
     } else {

@@ -15,24 +15,19 @@
 // sleep per pass, whose long intervals are the machine's alone.
 //
 //   xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" ./zelk_frame_bench [--seconds S] [--runs N]
-#include <signal.h>
 #include <stdlib.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bench/frame/frame_record.h"
+#include "tests/common/game_process.h"
 
 namespace {
 
@@ -44,114 +39,37 @@ int64_t NowNs() {
   return static_cast<int64_t>(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
-
-std::string Sh(const std::string& cmd) {
-  std::string out;
-  FILE* p = popen(cmd.c_str(), "r");
-  if (!p) return out;
-  char buf[256];
-  while (fgets(buf, sizeof buf, p)) out += buf;
-  pclose(p);
-  return out;
-}
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
+void SleepMs(int ms) { game_process::Sleep(ms); }
 
 // One run of the game in a scratch folder of its own (the data folder linked
-// in, no saved state), removed at the end.
-class GameRun {
+// in, no saved state) with the frame probe preloaded, removed at the end.
+class GameRun : public game_process::Process {
  public:
-  std::string dir, window, log;
-  pid_t pid = -1;
+  std::string log;
   int64_t startNs = 0;
 
-  bool Start(const std::string& exe, const std::string& probe, const std::string& data) {
-    char tmpl[] = "/tmp/zelk-frame-XXXXXX";
-    if (!mkdtemp(tmpl)) return false;
-    dir = tmpl;
-    log = dir + "/frames.bin";
-    if (symlink(data.c_str(), (dir + "/data").c_str()) != 0) return false;
-    fflush(nullptr);
+  explicit GameRun(const std::string& data) : Process(data, "/tmp/zelk-frame-XXXXXX"), log(dir + "/frames.bin") {}
+
+  // Starts the game and waits up to ms for its window.
+  bool Start(const std::string& exe, const std::string& probe, int ms) {
+    if (dir.empty()) return false;
     startNs = NowNs();
-    pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0) _exit(90);
-      setenv("LD_PRELOAD", probe.c_str(), 1);
-      setenv("ZELK_FRAME_LOG", log.c_str(), 1);
-      setenv("ALSOFT_DRIVERS", "null", 1);
-      if (!freopen("out.txt", "w", stdout)) _exit(92);
-      execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
-      _exit(91);
-    }
-    return pid > 0;
+    return Launch(
+        [&] {
+          setenv("LD_PRELOAD", probe.c_str(), 1);
+          setenv("ZELK_FRAME_LOG", log.c_str(), 1);
+          setenv("ALSOFT_DRIVERS", "null", 1);
+          execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        },
+        ms);
   }
-  ~GameRun() {
-    if (pid > 0) {
-      kill(pid, SIGKILL);
-      waitpid(pid, nullptr, 0);
-    }
-    if (!dir.empty()) Sh("rm -rf '" + dir + "'");
-  }
-  bool FindWindow(int ms) {
-    for (int t = 0; t < ms; t += 50) {
-      std::string ids = Sh("xdotool search --onlyvisible --name '^Zelk$' 2>/dev/null");
-      if (!ids.empty()) {
-        window = ids.substr(0, ids.find('\n'));
-        return true;
-      }
-      SleepMs(50);
-    }
-    return false;
-  }
-  // The loading screen's clear colour (40, 40, 80) is gone from the window.
-  bool WaitLoaded(int ms) {
-    std::string file = dir + "/shot.rgb";
-    for (int t = 0; t < ms; t += 250) {
-      std::string g = Sh("xdotool getwindowgeometry --shell " + window + " 2>/dev/null");
-      auto field = [&](const char* name) {
-        size_t at = g.find(std::string(name) + "=");
-        if (at == std::string::npos) return std::string("0");
-        at += strlen(name) + 1;
-        return g.substr(at, g.find('\n', at) - at);
-      };
-      std::string crop = field("WIDTH") + "x" + field("HEIGHT") + "+" + field("X") + "+" + field("Y");
-      remove(file.c_str());
-      Sh("timeout 20 import -window root -crop " + crop + " +repage -depth 8 rgb:'" + file + "' 2>/dev/null");
-      std::string px = ReadFile(file);
-      bool loading = false;
-      for (size_t i = 0; i + 2 < px.size() && !loading; i += 3)
-        loading = px[i] == 40 && px[i + 1] == 40 && px[i + 2] == 80;
-      if (px.size() > 1000 && !loading) return true;
-      SleepMs(250);
-    }
-    return false;
-  }
-  void Focus() { Sh("xdotool windowfocus --sync " + window + " 2>/dev/null"); }
-  void Down(const char* key) { Sh(std::string("xdotool keydown ") + key); }
-  void Up(const char* key) { Sh(std::string("xdotool keyup ") + key); }
   void Tap(const char* key, int holdMs = 120) {
     Down(key);
     SleepMs(holdMs);
     Up(key);
   }
-  bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
-  int Wait(int ms) {
-    for (int t = 0; t < ms; t += 20) {
-      int status = 0;
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        pid = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-      }
-      SleepMs(20);
-    }
-    return -1000;
-  }
   std::vector<FrameRecord> Frames() const {
-    std::string bytes = ReadFile(log);
+    std::string bytes = game_process::ReadFile(log);
     std::vector<FrameRecord> out(bytes.size() / sizeof(FrameRecord));
     if (!out.empty()) memcpy(out.data(), bytes.data(), out.size() * sizeof(FrameRecord));
     return out;
@@ -240,14 +158,9 @@ void PrintPhase(const std::vector<FrameRecord>& f, const Phase& p) {
 }
 
 int RunOnce(const std::string& exe, const std::string& probe, const std::string& data, int seconds) {
-  GameRun game;
-  if (!game.Start(exe, probe, data)) {
-    fprintf(stderr, "cannot start %s\n", exe.c_str());
-    return 1;
-  }
-  if (!game.FindWindow(20000) || !game.WaitLoaded(60000)) {
-    fprintf(stderr, "no game window or the loading screen never ended; output:\n%s\n",
-            ReadFile(game.dir + "/out.txt").c_str());
+  GameRun game(data);
+  if (!game.Start(exe, probe, 20000) || !game.WaitLoaded(60000)) {
+    fprintf(stderr, "no game window or the loading screen never ended; %s\n", game.Diagnosis().c_str());
     return 1;
   }
   const int64_t S = static_cast<int64_t>(seconds) * 1000000000;
@@ -381,7 +294,7 @@ int main(int argc, char** argv) {
     else if (a == "--probe") probe = argv[i + 1];
     else if (a == "--data") data = argv[i + 1];
   }
-  if (!getenv("DISPLAY") || Sh("command -v xdotool").empty() || Sh("command -v import").empty()) {
+  if (!game_process::CanRun()) {
     fprintf(stderr, "needs an X display, xdotool and ImageMagick's import\n");
     return 1;
   }

@@ -121,25 +121,10 @@ TEST_F(HostDataFolder, ExecutableDirIsTheTestsOwnFolder) {
 // GLFW cannot read is left unmapped (bN buttons, aN axes with the +/-
 // half-axis and ~ inversion modifiers, hN.M hat bits), and a mapping that
 // names a button, axis or hat the pad does not have is not used at all.
-class MappedPad : public glfw2::JoystickSource {
+class MappedPad : public FakePads {
  public:
-  std::vector<float> axes;
-  std::vector<unsigned char> buttons, hats;
   std::string mapping;  // empty: no mapping knows this pad
 
-  bool Present(int joy) override { return joy == 0; }
-  const float* Axes(int, int* n) override {
-    *n = static_cast<int>(axes.size());
-    return axes.data();
-  }
-  const unsigned char* Buttons(int, int* n) override {
-    *n = static_cast<int>(buttons.size());
-    return buttons.data();
-  }
-  const unsigned char* Hats(int, int* n) override {
-    *n = static_cast<int>(hats.size());
-    return hats.data();
-  }
   bool Gamepad(int, glfw2::GamepadState* s) override {
     static const char* const kButtons[] = {"a",         "b",          "x",         "y",    "leftshoulder",
                                            "rightshoulder", "back",   "start",     "guide", "leftstick",

@@ -135,28 +135,6 @@ TEST(HostAdapter, PrintableKeysByTheirLayoutName) {
     EXPECT_EQ(glfw2::KeyFromLabel(c.key3, c.name), c.key2) << c.key3 << " " << (c.name ? c.name : "null");
 }
 
-// One fake pad in GLFW 3 terms: axes with vertical down positive, buttons
-// without hats, hat bit masks (up 1, right 2, down 4, left 8).
-class FakePads : public glfw2::JoystickSource {
- public:
-  bool present = true;
-  std::vector<float> axes;
-  std::vector<unsigned char> buttons, hats;
-  bool Present(int joy) override { return joy == 0 && present; }
-  const float* Axes(int, int* n) override {
-    *n = static_cast<int>(axes.size());
-    return axes.data();
-  }
-  const unsigned char* Buttons(int, int* n) override {
-    *n = static_cast<int>(buttons.size());
-    return buttons.data();
-  }
-  const unsigned char* Hats(int, int* n) override {
-    *n = static_cast<int>(hats.size());
-    return hats.data();
-  }
-};
-
 using HostJoystick = PadTest<FakePads>;
 
 TEST_F(HostJoystick, AbsentPadLeavesArrays) {

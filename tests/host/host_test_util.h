@@ -86,6 +86,28 @@ class TestGlfwGame : public HxGlfwGame {
   int& updateRate() { return _updateRate; }
 };
 
+// One fake pad in GLFW 3 terms: axes with vertical down positive, buttons
+// without hats, hat bit masks (up 1, right 2, down 4, left 8).
+class FakePads : public glfw2::JoystickSource {
+ public:
+  bool present = true;
+  std::vector<float> axes;
+  std::vector<unsigned char> buttons, hats;
+  bool Present(int joy) override { return joy == 0 && present; }
+  const float* Axes(int, int* n) override {
+    *n = static_cast<int>(axes.size());
+    return axes.data();
+  }
+  const unsigned char* Buttons(int, int* n) override {
+    *n = static_cast<int>(buttons.size());
+    return buttons.data();
+  }
+  const unsigned char* Hats(int, int* n) override {
+    *n = static_cast<int>(hats.size());
+    return hats.data();
+  }
+};
+
 // A pad from Source plugged in as joystick 0 of the desktop host, and one
 // poll of it as the game makes it.
 template <class Source>

@@ -103,6 +103,21 @@ Node* build_heap() {
   return nodes[0];
 }
 
+// One collection step as the iteration's (manual) time, keeping the worst
+// step in CPU time: on a busy machine the wall clock also counts time the
+// thread was not running.
+void TimedStep(benchmark::State& state, double* worst) {
+  timespec c0, c1;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
+  auto t0 = std::chrono::steady_clock::now();
+  gc_collect();
+  double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
+  double cpu = (c1.tv_sec - c0.tv_sec) + (c1.tv_nsec - c0.tv_nsec) * 1e-9;
+  if (cpu > *worst) *worst = cpu;
+  state.SetIterationTime(s);
+}
+
 // One step after a frame that allocated state.range(0) bytes of garbage in
 // 64-byte objects. Steps that would complete the cycle are run untimed.
 void BM_IncrementalStep(benchmark::State& state) {
@@ -116,17 +131,7 @@ void BM_IncrementalStep(benchmark::State& state) {
       if (gc_ext_new_bytes + gc_new_bytes <= GC_TRIGGER) break;
       gc_collect();  // completing step: measured by BM_CompleteCycle
     }
-    timespec c0, c1;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
-    auto t0 = std::chrono::steady_clock::now();
-    gc_collect();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
-    // The worst step in CPU time: on a busy machine the wall clock also
-    // counts time the thread was not running.
-    double cpu = (c1.tv_sec - c0.tv_sec) + (c1.tv_nsec - c0.tv_nsec) * 1e-9;
-    if (cpu > worst) worst = cpu;
-    state.SetIterationTime(s);
+    TimedStep(state, &worst);
   }
   state.counters["live_MB"] = gc_alloced_bytes / 1e6;
   state.counters["worst_cpu_us"] = worst * 1e6;
@@ -161,15 +166,7 @@ void BM_StepDestroyingGarbage(benchmark::State& state) {
       gc_collect();  // sweeps them all onto the free list
       state.ResumeTiming();
     }
-    timespec c0, c1;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c0);
-    auto t0 = std::chrono::steady_clock::now();
-    gc_collect();
-    double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &c1);
-    double cpu = (c1.tv_sec - c0.tv_sec) + (c1.tv_nsec - c0.tv_nsec) * 1e-9;
-    if (cpu > worst) worst = cpu;
-    state.SetIterationTime(s);
+    TimedStep(state, &worst);
   }
   state.counters["worst_cpu_us"] = worst * 1e6;
   state.SetLabel(std::to_string(GC_STEP_FREE / 1024) + " KiB of " + std::to_string(size) + "-byte objects per step");

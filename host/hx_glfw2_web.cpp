@@ -110,12 +110,14 @@ EM_JS(void, WebFullscreen, (int on), {
         state.wanted = false;
       }
     });
+    // Outside a user gesture the browser refuses; the next gesture retries.
+    state.request = function() {
+      page.requestFullscreen({navigationUI: 'hide'}).catch(function() { state.pending = true; });
+    };
     state.retry = function() {
       if (!state.pending) return;
       state.pending = false;
-      if (state.wanted && !document.fullscreenElement) {
-        page.requestFullscreen({navigationUI: 'hide'}).catch(function() { state.pending = true; });
-      }
+      if (state.wanted && !document.fullscreenElement) state.request();
     };
     ['keydown', 'keyup', 'mousedown', 'mouseup', 'touchend', 'click'].forEach(function(type) {
       window.addEventListener(type, state.retry, true);
@@ -125,9 +127,7 @@ EM_JS(void, WebFullscreen, (int on), {
   state.wanted = !!on;
   state.pending = false;
   if (on) {
-    if (!document.fullscreenElement && page.requestFullscreen) {
-      page.requestFullscreen({navigationUI: 'hide'}).catch(function() { state.pending = true; });
-    }
+    if (!document.fullscreenElement && page.requestFullscreen) state.request();
   } else if (document.fullscreenElement && document.exitFullscreen) {
     document.exitFullscreen().catch(function() {});
   }

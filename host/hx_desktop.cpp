@@ -9,29 +9,7 @@
 #include "host/hx_glfw_game.h"
 #include "host/hx_platform.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#include <sys/stat.h>
-#undef LoadString  // windows.h maps it to LoadStringA/W
-#else
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
 namespace {
-
-// True when path names a regular file (never opened, so a FIFO or a device
-// in its place cannot block or be read).
-bool IsFile(const String& path) {
-#ifdef _WIN32
-  std::wstring w(path.Data(), path.Data() + path.Length());
-  struct _stat64 st;
-  return _wstat64(w.c_str(), &st) == 0 && (st.st_mode & _S_IFREG) != 0;
-#else
-  struct stat st;
-  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISREG(st.st_mode);
-#endif
-}
 
 bool IsSeparator(int c) {
 #ifdef _WIN32
@@ -77,7 +55,7 @@ HxDataFolder hx_find_data_folder(const String& exeDir) {
   }
   for (const String& root : roots) {
     folder.looked.push_back(root);
-    if (IsFile(root + String("brio_font.png"))) {
+    if (hx_platform::IsRegularFile(root + String("brio_font.png"))) {
       folder.root = root;
       folder.found = true;
       return folder;
@@ -122,7 +100,7 @@ void hx_desktop_start(HxGame* game) {
   // The game's own mappings first, so that the player's variable wins.
   const String db("quoll://data/gamecontrollerdb.txt");
   const String dbFile = game->PathToFilePath(db);
-  FILE* f = IsFile(dbFile) ? game->OpenFile(db, String("rb")) : nullptr;
+  FILE* f = hx_platform::IsRegularFile(dbFile) ? game->OpenFile(db, String("rb")) : nullptr;
   if (f) {
     // The community database is well under a megabyte; a file far larger
     // than that is not one.

@@ -26,6 +26,10 @@ void InitProcess();
 // encoded as UTF-8. nullptr when the file cannot be opened.
 FILE* OpenFile(const String& path, const String& mode);
 
+// True when path names a regular file (links followed). The file is never
+// opened, so a FIFO or a device in its place cannot block or be read.
+bool IsRegularFile(const String& path);
+
 // Hands a URL to the desktop (xdg-open, the Windows shell's "open"); no
 // command shell ever sees the text. Returns at once.
 void OpenUrl(const String& url);
@@ -70,7 +74,7 @@ void InstallFatalSignals(void (*handler)(int));
 // it was and the temporary file is removed. 0 on success, -1 when the
 // temporary file cannot be created, -2 when writing, flushing or the
 // replace fails.
-// - POSIX (hx_platform_posix_replace.cpp): a symbolic link is followed and
+// - POSIX (hx_platform_posix_files.cpp): a symbolic link is followed and
 //   the file it names replaced; the file's mode (and owner, where allowed)
 //   is kept; a folder that takes no new file gets the file rewritten in
 //   place. A target that is not a regular file, is read-only or is a link

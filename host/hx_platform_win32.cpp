@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <mmsystem.h>
 #include <shellapi.h>
+#include <sys/stat.h>
 
 #include <csignal>
 
@@ -118,6 +119,11 @@ void InstallFatalSignals(void (*handler)(int)) {
   signal(SIGSEGV, handler);
   signal(SIGILL, handler);
   signal(SIGFPE, handler);
+}
+
+bool IsRegularFile(const String& path) {
+  struct _stat64 st;
+  return _wstat64(Wide(path).c_str(), &st) == 0 && (st.st_mode & _S_IFREG) != 0;
 }
 
 int ReplaceFileContents(const String& path, const std::string& bytes) {

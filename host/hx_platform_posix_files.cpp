@@ -1,5 +1,6 @@
-// Replacing a file's contents in one step on POSIX systems (Linux, and the
-// browser's virtual file system), for the platform layer.
+// The platform layer's file operations on POSIX systems (Linux, and the
+// browser's virtual file system): telling a regular file, and replacing a
+// file's contents in one step.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -121,6 +122,11 @@ int RewriteInPlace(const std::string& target, const std::string& bytes) {
 }
 
 }  // namespace
+
+bool IsRegularFile(const String& path) {
+  struct stat st;
+  return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
 int ReplaceFileContents(const String& path, const std::string& bytes) {
   std::string target;

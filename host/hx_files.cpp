@@ -9,15 +9,6 @@
 #include "host/hx_glfw_game.h"
 #include "host/hx_platform.h"
 
-#include <sys/stat.h>
-
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#endif
-
 namespace {
 
 const char* const kStateFile = "./.quollstate";
@@ -95,27 +86,6 @@ int HxGame::SaveState(String state) {
 // Only a regular file is read (a directory, FIFO or device reads as no
 // state), at most kMaxStateBytes of it, and opening never waits.
 String HxGame::LoadState() {
-  std::vector<unsigned char> buf(kMaxStateBytes);
-  size_t n = 0;
-#ifdef _WIN32
-  FILE* f = OpenFile(String(kStateFile), String("rb"));
-  if (!f) return String();
-  struct _stat64 st;
-  if (_fstat64(_fileno(f), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG) n = fread(buf.data(), 1, buf.size(), f);
-  fclose(f);
-#else
-  int fd = open(kStateFile, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-  if (fd < 0) return String();
-  struct stat st;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    while (n < buf.size()) {
-      ssize_t got = read(fd, buf.data() + n, buf.size() - n);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0) break;
-      n += static_cast<size_t>(got);
-    }
-  }
-  close(fd);
-#endif
-  return String::FromBytes(buf.data(), static_cast<int>(n));
+  std::string bytes = hx_platform::ReadRegularFile(String(kStateFile), kMaxStateBytes);
+  return String::FromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
 }

@@ -30,6 +30,11 @@ FILE* OpenFile(const String& path, const String& mode);
 // opened, so a FIFO or a device in its place cannot block or be read.
 bool IsRegularFile(const String& path);
 
+// At most max bytes of the regular file at path; empty when there is none
+// or when something else (a directory, FIFO or device) is in its place.
+// Opening never waits.
+std::string ReadRegularFile(const String& path, size_t max);
+
 // Hands a URL to the desktop (xdg-open, the Windows shell's "open"); no
 // command shell ever sees the text. Returns at once.
 void OpenUrl(const String& url);

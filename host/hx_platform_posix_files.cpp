@@ -1,6 +1,6 @@
 // The platform layer's file operations on POSIX systems (Linux, and the
-// browser's virtual file system): telling a regular file, and replacing a
-// file's contents in one step.
+// browser's virtual file system): telling and reading a regular file, and
+// replacing a file's contents in one step.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -126,6 +126,26 @@ int RewriteInPlace(const std::string& target, const std::string& bytes) {
 bool IsRegularFile(const String& path) {
   struct stat st;
   return stat(path.ToUtf8().c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ReadRegularFile(const String& path, size_t max) {
+  std::string bytes;
+  int fd = open(path.ToUtf8().c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return bytes;
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes.resize(max);
+    size_t n = 0;
+    while (n < max) {
+      ssize_t got = read(fd, &bytes[n], max - n);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) break;
+      n += static_cast<size_t>(got);
+    }
+    bytes.resize(n);
+  }
+  close(fd);
+  return bytes;
 }
 
 int ReplaceFileContents(const String& path, const std::string& bytes) {

@@ -126,6 +126,19 @@ bool IsRegularFile(const String& path) {
   return _wstat64(Wide(path).c_str(), &st) == 0 && (st.st_mode & _S_IFREG) != 0;
 }
 
+std::string ReadRegularFile(const String& path, size_t max) {
+  std::string bytes;
+  FILE* f = OpenFile(path, String("rb"));
+  if (!f) return bytes;
+  struct _stat64 st;
+  if (_fstat64(_fileno(f), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG) {
+    bytes.resize(max);
+    bytes.resize(fread(&bytes[0], 1, max, f));
+  }
+  fclose(f);
+  return bytes;
+}
+
 int ReplaceFileContents(const String& path, const std::string& bytes) {
   std::wstring target = Wide(path);
   // A state file the player made read-only is left alone (Windows itself

@@ -161,14 +161,24 @@ TEST(WineEndToEnd, TheWindowIsCentredTitledAndShowsTheTitleMenuThenEnterStartsAG
     std::ofstream(game.dir + "/.quollstate") << StateWith(500, 77);
   }
   ASSERT_TRUE(game.Start());
-  EXPECT_EQ(Sh("xdotool getwindowname " + game.window), "Zelk\n");
+  // The window opens first and is then named and centred; Wine passes each
+  // change on to X a moment later, so both are read once they have arrived.
+  std::string name;
+  EXPECT_TRUE(game.WaitFor([&] { return (name = Sh("xdotool getwindowname " + game.window)) == "Zelk\n"; }, 5000))
+      << name;
   std::istringstream screen(Sh("xdotool getdisplaygeometry"));
   int sw = 0, sh = 0;
   screen >> sw >> sh;
-  std::string geo = Sh("xdotool getwindowgeometry " + game.window);
-  EXPECT_NE(geo.find("Geometry: 640x480"), std::string::npos) << geo;
+  std::string geo;
   std::string at = "Position: " + std::to_string((sw - 640) / 2) + "," + std::to_string((sh - 480) / 2);
-  EXPECT_NE(geo.find(at), std::string::npos) << geo << " (wanted " << at << ")";
+  EXPECT_TRUE(game.WaitFor(
+      [&] {
+        geo = Sh("xdotool getwindowgeometry " + game.window);
+        return geo.find(at) != std::string::npos;
+      },
+      5000))
+      << geo << " (wanted " << at << ")";
+  EXPECT_NE(geo.find("Geometry: 640x480"), std::string::npos) << geo;
 
   ASSERT_TRUE(WaitTitle(game));
   // Kept for a person to look at.

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 
@@ -17,9 +18,8 @@ namespace {
 
 // The file may be a symbolic link (to a synced folder, say): the new
 // contents are written beside the file the link finally names and renamed
-// over that file,
-// so the link survives and the permission bits stay as the player set them.
-// Every copy of the game writes its own temporary file,
+// over that file, so the link survives and the permission bits stay as the
+// player set them. Every copy of the game writes its own temporary file,
 // "<name>.tmp.<pid>.<random>"; those left behind by a copy that was killed
 // mid-save (and the older fixed name "<name>.tmp") are removed by the next
 // replace. Only regular files are ever replaced.
@@ -134,15 +134,15 @@ std::string ReadRegularFile(const String& path, size_t max) {
   if (fd < 0) return bytes;
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-    bytes.resize(max);
-    size_t n = 0;
-    while (n < max) {
-      ssize_t got = read(fd, &bytes[n], max - n);
+    // Grown as the file is read: max bounds the file, it is not a size to
+    // set aside.
+    char chunk[16384];
+    while (bytes.size() < max) {
+      ssize_t got = read(fd, chunk, std::min(sizeof chunk, max - bytes.size()));
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) break;
-      n += static_cast<size_t>(got);
+      bytes.append(chunk, static_cast<size_t>(got));
     }
-    bytes.resize(n);
   }
   close(fd);
   return bytes;
@@ -195,6 +195,5 @@ int ReplaceFileContents(const String& path, const std::string& bytes) {
   SyncDir(dir);
   return 0;
 }
-
 
 }  // namespace hx_platform

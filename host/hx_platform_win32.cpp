@@ -11,6 +11,7 @@
 #include <shellapi.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <csignal>
 
 namespace hx_platform {
@@ -123,7 +124,7 @@ void InstallFatalSignals(void (*handler)(int)) {
 
 bool IsRegularFile(const String& path) {
   struct _stat64 st;
-  return _wstat64(Wide(path).c_str(), &st) == 0 && (st.st_mode & _S_IFREG) != 0;
+  return _wstat64(Wide(path).c_str(), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG;
 }
 
 std::string ReadRegularFile(const String& path, size_t max) {
@@ -132,8 +133,12 @@ std::string ReadRegularFile(const String& path, size_t max) {
   if (!f) return bytes;
   struct _stat64 st;
   if (_fstat64(_fileno(f), &st) == 0 && (st.st_mode & _S_IFMT) == _S_IFREG) {
-    bytes.resize(max);
-    bytes.resize(fread(&bytes[0], 1, max, f));
+    // Grown as the file is read: max bounds the file, it is not a size to
+    // set aside.
+    char chunk[16384];
+    size_t got;
+    while (bytes.size() < max && (got = fread(chunk, 1, std::min(sizeof chunk, max - bytes.size()), f)) > 0)
+      bytes.append(chunk, got);
   }
   fclose(f);
   return bytes;

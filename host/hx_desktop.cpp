@@ -100,16 +100,11 @@ void hx_desktop_start(HxGame* game) {
   // The game's own mappings first, so that the player's variable wins.
   const String db("quoll://data/gamecontrollerdb.txt");
   const String dbFile = game->PathToFilePath(db);
-  FILE* f = hx_platform::IsRegularFile(dbFile) ? game->OpenFile(db, String("rb")) : nullptr;
-  if (f) {
-    // The community database is well under a megabyte; a file far larger
-    // than that is not one.
-    const size_t kMaxBytes = 8u << 20;
-    std::string text;
-    char chunk[16384];
-    size_t n;
-    while ((n = fread(chunk, 1, sizeof chunk, f)) > 0 && text.size() <= kMaxBytes) text.append(chunk, n);
-    fclose(f);
+  // The community database is well under a megabyte; a file far larger than
+  // that is not one (one byte over the limit is enough to tell).
+  const size_t kMaxBytes = 8u << 20;
+  const std::string text = hx_platform::ReadRegularFile(dbFile, kMaxBytes + 1);
+  if (!text.empty()) {
     const std::string name = dbFile.ToUtf8();
     if (text.size() <= kMaxBytes) {
       hx_add_pad_mappings(text, name);

@@ -78,6 +78,19 @@ class GameRun : public game_process::Process {
 
 double Ms(int64_t ns) { return static_cast<double>(ns) / 1e6; }
 
+// Where the interval that ends at frame i (i > 0) went, in ms: waiting
+// inside the swap (the X server and the rasteriser), main-thread CPU, and
+// the rest (the loop's sleep, or the thread waiting for a core).
+struct Split {
+  double inSwap, cpu, rest;
+};
+Split SplitOf(const std::vector<FrameRecord>& f, size_t i) {
+  double interval = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
+  double inSwap = Ms(f[i].swapEndNs - f[i].swapStartNs);
+  double cpu = Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs);
+  return {inSwap, cpu, interval - inSwap - cpu};
+}
+
 struct Phase {
   const char* name;
   int64_t begin, end;
@@ -251,23 +264,19 @@ int RunOnce(const std::string& exe, const std::string& probe, const std::string&
   for (size_t i : around) {
     double iv = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
     if (iv <= 25) continue;
-    double inSwap = Ms(f[i].swapEndNs - f[i].swapStartNs);
-    double cpu = Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs);
+    const Split s = SplitOf(f, i);
     printf(" %.1f @ %.0f = %.1f + %.1f + %.1f (%d uploads %.1f ms, slowest draw %.1f ms);", iv,
-           Ms(f[i].swapEndNs - startKey), inSwap, cpu, iv - inSwap - cpu, f[i].textureUploads,
-           Ms(f[i].textureUploadNs), Ms(f[i].longestDrawNs));
+           Ms(f[i].swapEndNs - startKey), s.inSwap, s.cpu, s.rest, f[i].textureUploads, Ms(f[i].textureUploadNs),
+           Ms(f[i].longestDrawNs));
   }
   printf("\n");
-  // Where each long interval went: waiting inside the swap (the X server
-  // and the rasteriser), main-thread CPU, and the rest (the loop's sleep,
-  // or the thread waiting for a core).
+  // Every long interval of the run, split as SplitOf does.
   printf("intervals over 25 ms in the whole run (interval = in swap + main CPU + rest, ms):");
   for (size_t i = 1; i < f.size(); ++i) {
     double iv = Ms(f[i].swapEndNs - f[i - 1].swapEndNs);
     if (iv <= 25) continue;
-    double inSwap = Ms(f[i].swapEndNs - f[i].swapStartNs);
-    double cpu = Ms(f[i].swapEndThreadNs - f[i - 1].swapEndThreadNs);
-    printf(" %.1f = %.1f + %.1f + %.1f;", iv, inSwap, cpu, iv - inSwap - cpu);
+    const Split s = SplitOf(f, i);
+    printf(" %.1f = %.1f + %.1f + %.1f;", iv, s.inSwap, s.cpu, s.rest);
   }
   printf("\n");
   printf("game start frames with texture uploads or a draw call over 2 ms (ms after the key: uploads, ms in them, slowest draw ms):");

@@ -72,6 +72,11 @@ inline void TimedDraw(int64_t t0) {
   if (ns > g_frame.longestDrawNs) g_frame.longestDrawNs = ns;
 }
 
+inline void TimedUpload(int64_t t0) {
+  ++g_frame.textureUploads;
+  g_frame.textureUploadNs += Now(CLOCK_MONOTONIC) - t0;
+}
+
 void glDrawArrays(GLenum mode, GLint first, GLsizei count) {
   static void (*real)(GLenum, GLint, GLsizei);
   RenderCall();
@@ -98,20 +103,18 @@ void glTexImage2D(GLenum target, GLint level, GLint internalFormat, GLsizei w, G
                   GLenum format, GLenum type, const void* pixels) {
   static void (*real)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const void*);
   RenderCall();
-  ++g_frame.textureUploads;
   int64_t t0 = Now(CLOCK_MONOTONIC);
   Next(real, "glTexImage2D")(target, level, internalFormat, w, h, border, format, type, pixels);
-  g_frame.textureUploadNs += Now(CLOCK_MONOTONIC) - t0;
+  TimedUpload(t0);
 }
 
 void glTexSubImage2D(GLenum target, GLint level, GLint x, GLint y, GLsizei w, GLsizei h, GLenum format,
                      GLenum type, const void* pixels) {
   static void (*real)(GLenum, GLint, GLint, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*);
   RenderCall();
-  ++g_frame.textureUploads;
   int64_t t0 = Now(CLOCK_MONOTONIC);
   Next(real, "glTexSubImage2D")(target, level, x, y, w, h, format, type, pixels);
-  g_frame.textureUploadNs += Now(CLOCK_MONOTONIC) - t0;
+  TimedUpload(t0);
 }
 
 void glBindTexture(GLenum target, GLuint texture) {

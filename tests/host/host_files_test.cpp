@@ -51,6 +51,13 @@ mode_t ModeOf(const std::string& path) {
   return stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0;
 }
 
+// n bytes of noise, the same for the same seed.
+std::string RandomBytes(size_t n, unsigned seed) {
+  std::string bytes(n, '\0');
+  for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
+  return bytes;
+}
+
 // A process id that no longer runs (a child that has ended and been reaped).
 pid_t DeadPid() {
   pid_t pid = fork();
@@ -325,12 +332,7 @@ TEST_F(HostFiles, StateFileShapes) {
          EXPECT_EQ(Named("/dev", "zero.tmp"), std::vector<std::string>());
        }},
       {"1 MiB of random bytes",
-       [&] {
-         std::string bytes(1 << 20, '\0');
-         unsigned seed = 99;
-         for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
-         WriteAll(".quollstate", bytes);
-       },
+       [&] { WriteAll(".quollstate", RandomBytes(1 << 20, 99)); },
        "*", 0, [&] { EXPECT_EQ(ReadAll(".quollstate"), kNew); }},
       {"stale temporary files",
        [&] {
@@ -384,10 +386,7 @@ TEST_F(HostFiles, StateFileShapes) {
 }
 
 TEST_F(HostFiles, LoadStateIsCappedAt64KiB) {
-  std::string bytes(1 << 20, '\0');
-  unsigned seed = 12345;
-  for (char& b : bytes) b = static_cast<char>((seed = seed * 1103515245 + 12345) >> 16);
-  WriteAll(".quollstate", bytes);
+  WriteAll(".quollstate", RandomBytes(1 << 20, 12345));
   auto t0 = std::chrono::steady_clock::now();
   String text = game_.LoadState();
   double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();

@@ -5,6 +5,5 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 [ -f "$root/dist/web/zelk.wasm" ] || bash "$root/tools/build-web.sh"
-bash "$root/tools/install-deps.sh" web-test
-(cd "$root/tests/web" && npm ci --no-audit --no-fund --loglevel=error)
+bash "$root/tests/web/setup.sh"
 exec node "$root/bench/web/web_bench.mjs" "$@"

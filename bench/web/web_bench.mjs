@@ -45,8 +45,7 @@ try {
     const {browser, close} = await h.launchChromium();
     try {
       const {page} = await h.openGame(browser.defaultBrowserContext(), server.url, {wait: false});
-      await page.waitForFunction(() => window.__zelk && window.__zelk.running, {timeout: 30000});
-      await h.waitTitle(page);
+      await h.waitRunning(page);
       first.push(await page.evaluate(() => Module.firstFrameTime));
       // The first screenshot that shows the title is taken after it was
       // drawn; the time it was taken at bounds the title's time from above.

@@ -125,15 +125,17 @@ void HxGlfwGame::PutGamepad(const glfw2::GamepadState& pad, Array<float> joyx, A
                             Array<float> joyz, Array<bool> buttons) {
   using namespace glfw2;
   // The controls' layout: face buttons, shoulders, back, start, the d-pad
-  // as left, up, right, down, the stick clicks, then the guide button.
+  // as left, up, right, down, then the stick clicks. The guide (home)
+  // button is left out: the system's own overlay answers it (handhelds,
+  // Xbox pads), so it must not also pause the game or quit the title menu.
   static const int kOrder[] = {GAMEPAD_A,          GAMEPAD_B,          GAMEPAD_X,
                                GAMEPAD_Y,          GAMEPAD_LEFT_BUMPER, GAMEPAD_RIGHT_BUMPER,
                                GAMEPAD_BACK,       GAMEPAD_START,      GAMEPAD_DPAD_LEFT,
                                GAMEPAD_DPAD_UP,    GAMEPAD_DPAD_RIGHT, GAMEPAD_DPAD_DOWN,
-                               GAMEPAD_LEFT_THUMB, GAMEPAD_RIGHT_THUMB, GAMEPAD_GUIDE};
+                               GAMEPAD_LEFT_THUMB, GAMEPAD_RIGHT_THUMB};
   const int n = static_cast<int>(sizeof kOrder / sizeof kOrder[0]);
   for (int i = 0; i < buttons.Length() && i < 32; ++i)
-    buttons[i] = i < n && pad.buttons[kOrder[i]] == PRESS;  // nothing above 14 is held
+    buttons[i] = i < n && pad.buttons[kOrder[i]] == PRESS;  // nothing above 13 is held
   auto put = [](Array<float>& a, int i, float v) {
     if (i < a.Length()) a[i] = v;
   };

@@ -232,12 +232,16 @@ TEST_F(HostGamepad, EveryKnownPadInOneLayoutOthersKeepTheRawRemap) {
       // The face button at the bottom is A (0) on every pad; start is 7.
       {"Xbox 360: A, start, d-pad left+up", kXbox360, 11, 6, {0, 7}, 8 | 1,
        {0.5f, -1.0f, -1.0f, 0.25f, 0.5f, 1.0f}, "0 7 8 9 ", 0.5f, 1.0f, 0.25f, -0.5f, 0.0f, 1.0f},
+      // The guide (home) button belongs to the system's overlay: not back,
+      // not pause, no button at all.
       {"Xbox 360: guide, stick clicks, shoulders", kXbox360, 11, 6, {8, 9, 10, 4, 5}, 0,
-       {0, 0, -1, 0, 0, -1}, "4 5 12 13 14 ", 0, 0, 0, 0, 0, 0},
+       {0, 0, -1, 0, 0, -1}, "4 5 12 13 ", 0, 0, 0, 0, 0, 0},
+      {"Xbox 360: guide alone", kXbox360, 11, 6, {8}, 0, {0, 0, -1, 0, 0, -1}, "", 0, 0, 0, 0, 0, 0},
+      {"Switch Pro: home alone", kSwitchPro, 16, 4, {11}, 0, {0, 0, 0, 0}, "", 0, 0, 0, 0, 0, 0},
       // PS4: raw cross 0, circle 1, triangle 2, square 3, options 9, share 8.
       {"PS4: cross, square, options", kPs4, 13, 6, {0, 3, 9}, 4,
        {0, 0.5f, -1, 0, -0.5f, 0}, "0 2 7 11 ", 0, -0.5f, 0, 0.5f, 0, 0.5f},
-      {"PS4: triangle, share, PS button", kPs4, 13, 6, {2, 8, 10}, 0, {0, 0, -1, 0, 0, -1}, "3 6 14 ", 0, 0, 0, 0, 0, 0},
+      {"PS4: triangle, share, PS button", kPs4, 13, 6, {2, 8, 10}, 0, {0, 0, -1, 0, 0, -1}, "3 6 ", 0, 0, 0, 0, 0, 0},
       // Switch Pro: digital triggers (raw 7, 8) read as fully pulled.
       {"Switch Pro: B, Y, minus, ZL, ZR", kSwitchPro, 16, 4, {1, 2, 9, 7, 8}, 2,
        {-1.0f, 0.0f, 0.0f, 1.0f}, "1 3 6 10 ", -1.0f, 0.0f, 0.0f, -1.0f, 1.0f, 1.0f},

@@ -125,8 +125,7 @@ void HxGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
   if (fullscreen) {
     glfw2::OpenWindow(width, height, red, green, blue, alpha, depth, stencil, glfw2::FULLSCREEN);
     ++glfwGraphicsSeq;
-    // Task switchers still show the fullscreen window: give it the game's name.
-    glfw2::SetWindowTitle("Zelk");
+    // Neither position nor title: the window keeps the one it was made with.
   } else {
     glfw2::OpenWindow(width, height, red, green, blue, alpha, depth, stencil, glfw2::WINDOW);
     ++glfwGraphicsSeq;

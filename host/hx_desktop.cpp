@@ -74,9 +74,27 @@ std::string hx_missing_data_message(const HxDataFolder& folder) {
   std::string line = "zelk: no data folder at ";
   for (size_t i = 0; i < folder.looked.size(); ++i) {
     if (i > 0) line += i + 1 == folder.looked.size() ? " or " : ", ";
-    line += Shown(folder.looked[i]).ToUtf8();
+    line += hx_platform::DisplayPath(Shown(folder.looked[i])).ToUtf8();
   }
   return line;
+}
+
+bool hx_show_unseen(const std::string& text, FILE* stream, const char* reason) {
+  std::string all = text;
+  if (reason && *reason) all += std::string("\n\n") + reason;
+  String shown = String::FromBytes(reinterpret_cast<const unsigned char*>(all.data()), static_cast<int>(all.size()));
+  return hx_platform::ShowUnseenError(shown, stream);
+}
+
+void hx_report_window_failure() {
+  static bool told = false;
+  if (told) return;
+  told = true;
+  const char* reason = glfw2::LastError();
+  std::string text = "Zelk could not open its window.";
+  if (*reason) text += std::string("\n\n") + reason;
+  text += "\n\nThe game draws with OpenGL. Installing the graphics card's own driver, from its maker, usually helps.";
+  hx_show_unseen(text, stderr);
 }
 
 bool hx_add_pad_mappings(const std::string& text, const std::string& source) {
@@ -92,8 +110,16 @@ bool hx_add_pad_mappings(const std::string& text, const std::string& source) {
 void hx_desktop_start(HxGame* game) {
   const HxDataFolder& folder = hx_data_folder();
   if (!folder.found) {
-    fprintf(stderr, "%s\n", hx_missing_data_message(folder).c_str());
+    const std::string line = hx_missing_data_message(folder);
+    fprintf(stderr, "%s\n", line.c_str());
     fflush(stderr);
+    // Without its data the game can show nothing but a black window: a
+    // player who cannot see the line is told, and the program ends.
+    if (hx_show_unseen(line + "\n\nZelk needs the data folder it came with, beside the program. Start the game "
+                              "from the folder it was installed or unpacked to, or from its shortcut in the Start "
+                              "menu: a copy of the program moved elsewhere on its own cannot run.",
+                       stderr))
+      exit(-1);
   }
   glfw2::SetWindowClass("zelk", "Zelk");
 

@@ -1,6 +1,8 @@
 // Desktop integration of the host: where the data folder is, the window
 // icon, and game-pad mappings supplied by the player.
 #pragma once
+#include <cstdio>
+#include <string>
 #include <vector>
 
 #include "host/hx_game.h"
@@ -31,8 +33,20 @@ const HxDataFolder& hx_data_folder();
 // /opt/zelk/share/zelk/data".
 std::string hx_missing_data_message(const HxDataFolder& folder);
 
+// A fatal message also for players who cannot see the output it was
+// written to (stream: stdout or stderr), in a message box where that
+// output reaches nobody (hx_platform::ShowUnseenError). reason, when given
+// and not empty, is GLFW's own explanation (UTF-8), added below the text.
+// True when the box was shown.
+bool hx_show_unseen(const std::string& text, FILE* stream, const char* reason = nullptr);
+
+// Tells a player who cannot see standard error that the window could not
+// be opened (no OpenGL driver, as a rule), with GLFW's reason.
+void hx_report_window_failure();
+
 // Start-up after GLFW is initialised: names the places looked at on
-// standard error when there is no data folder, names the windows for the
+// standard error when there is no data folder (where nobody reads it, in a
+// message box too, and then the program ends with status -1), names the windows for the
 // desktop, and adds game-pad mappings from the data folder's
 // "gamecontrollerdb.txt" and then from the SDL_GAMECONTROLLERCONFIG
 // environment variable (later lines win).

@@ -30,7 +30,9 @@ unsigned char* HxGame::LoadImageData(String, int*, int*, int*) { return nullptr;
 unsigned char* HxGame::LoadAudioData(String, int*, int*, int*, int*) { return nullptr; }
 
 void HxGame::Die(ThrowableObject*) {
-  hxPrint(String("Quoll Runtime Error : Uncaught Quoll Exception"));
+  const String report("Quoll Runtime Error : Uncaught Quoll Exception");
+  hxPrint(report);
+  hx_platform::ShowUnseenError(report, stdout);
   exit(-1);
 }
 

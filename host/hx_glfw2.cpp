@@ -193,13 +193,17 @@ int KeyTo3(int key2) {
 // GLFW 3 says why a call failed; 2.7 only returned false. Keep the reason
 // on standard error, where it helps without changing the game's own output.
 static int errorCount = 0;
+static char lastError[512] = "";
 static void OnGlfwError(int code, const char* description) {
   ++errorCount;
+  snprintf(lastError, sizeof lastError, "%s", description ? description : "");
   fprintf(stderr, "GLFW error 0x%x: %s\n", code, description ? description : "");
   fflush(stderr);
 }
 
 int ErrorCount() { return errorCount; }
+
+const char* LastError() { return lastError; }
 
 int Init() {
   glfwSetErrorCallback(OnGlfwError);

@@ -105,6 +105,8 @@ int Init();
 // How many errors GLFW has reported since the start (each is also printed
 // on standard error).
 int ErrorCount();
+// The description of the last error GLFW reported; empty before the first.
+const char* LastError();
 void Terminate();
 // Opens the one window (colour bits, then alpha, depth, stencil; mode
 // WINDOW or FULLSCREEN) and makes its context current; 1 on success.

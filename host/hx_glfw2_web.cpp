@@ -156,6 +156,7 @@ GLFWwindow* window = nullptr;
 bool keyRepeat = false;
 double startTime = 0;
 int errorCount = 0;
+char lastError[512] = "";
 bool wasActive = false;
 
 KeyFun keyFun = nullptr;
@@ -380,6 +381,7 @@ BrowserPads browserPads;
 
 void OnGlfwError(int code, const char* description) {
   ++errorCount;
+  snprintf(lastError, sizeof lastError, "%s", description ? description : "");
   fprintf(stderr, "GLFW error 0x%x: %s\n", code, description ? description : "");
   fflush(stderr);
 }
@@ -389,6 +391,8 @@ void OnGlfwError(int code, const char* description) {
 // ---- context, window, timing ----
 
 int ErrorCount() { return errorCount; }
+
+const char* LastError() { return lastError; }
 
 int Init() {
   glfwSetErrorCallback(OnGlfwError);

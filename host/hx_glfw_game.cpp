@@ -132,6 +132,7 @@ void HxGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
     glfw2::SetWindowPos((desktop.Width - width) / 2, (desktop.Height - height) / 2);
     glfw2::SetWindowTitle("Zelk");
   }
+  if (!glfw2::GetWindowParam(glfw2::OPENED)) hx_report_window_failure();
 
   hx_apply_window_icon(this);
 

@@ -68,6 +68,20 @@ void StateSaved();
 // returns false at once and the caller runs its own loop.
 bool RunFrames(void (*pass)(void* arg, double time), void* arg);
 
+// A path as the player reads it: the system's own separators (backslashes
+// on Windows); elsewhere the path as it is.
+String DisplayPath(const String& path);
+
+// Fatal messages where the player can see them. text was also written to
+// stream (stdout or stderr). When that stream reaches nobody - a Windows
+// program started from Explorer or a shortcut has no console and no
+// standard handles - the text is shown in a message box with the game's
+// name and icon, and the call returns once the player has closed it: true.
+// The game's windows are hidden first and get no input meanwhile. Where the
+// stream reaches a console, a file or a pipe, and on every other system,
+// nothing is shown: false at once.
+bool ShowUnseenError(const String& text, FILE* stream);
+
 // Installs handler for the fatal signals: segmentation fault, illegal
 // instruction and floating-point error (on Windows the C runtime raises
 // them for the matching exceptions).

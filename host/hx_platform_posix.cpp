@@ -56,6 +56,10 @@ bool LocalTime(time_t t, struct tm* out) { return localtime_r(&t, out) != nullpt
 
 void InitConsole() {}
 
+String DisplayPath(const String& path) { return path; }
+
+bool ShowUnseenError(const String&, FILE*) { return false; }
+
 bool ReadConsoleLine(char* line, int size) { return fgets(line, size, stdin) != nullptr; }
 
 void InstallFatalSignals(void (*handler)(int)) {

@@ -51,6 +51,10 @@ bool LocalTime(time_t t, struct tm* out) { return localtime_r(&t, out) != nullpt
 
 void InitConsole() {}
 
+String DisplayPath(const String& path) { return path; }
+
+bool ShowUnseenError(const String&, FILE*) { return false; }
+
 // A page has no console to type into (reading standard input would ask the
 // player through a dialog box): there is never a line.
 bool ReadConsoleLine(char*, int) { return false; }

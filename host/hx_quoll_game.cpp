@@ -13,6 +13,7 @@ int HxQuollGame::Main(int argc_, const char** argv_) {
   if (!glfw2::Init()) {
     puts("glfwInit failed");
     fflush(stdout);
+    hx_show_unseen("glfwInit failed", stdout, glfw2::LastError());
     exit(-1);
   }
   HxQuollGame* game = new HxQuollGame;

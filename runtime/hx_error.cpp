@@ -132,9 +132,18 @@ void dbg_stop() {
 }
 
 void dbg_error(const char* message) {
+  bool shown = false;
   for (;;) {
-    hxPrint(String("Quoll Runtime Error : ") + String(message));
-    hxPrint(dbg_stacktrace());
+    const String report = String("Quoll Runtime Error : ") + String(message);
+    const String trace = dbg_stacktrace();
+    hxPrint(report);
+    hxPrint(trace);
+    // Where nobody reads the output (started from a shortcut on Windows),
+    // the report also appears in a message box, once.
+    if (!shown) {
+      shown = true;
+      hx_platform::ShowUnseenError(trace.IsEmpty() ? report : report + String("\n") + trace, stdout);
+    }
     dbg_stop();
   }
 }

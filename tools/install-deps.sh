@@ -22,6 +22,8 @@ PKGS=(
 PKGS+=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine64 wine zip unzip
+  # the installer (dist/zelk-setup-x64.exe)
+  nsis
 )
 case "$group" in
   desktop) ;;

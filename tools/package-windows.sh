@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Builds the Windows release of Zelk on Debian and packs it:
 #   bash tools/package-windows.sh   ->  dist/zelk-windows-x64.zip
+#                                       dist/zelk-setup-x64.exe
 # The zip holds one folder, zelk-windows-x64/, with zelk.exe, OpenAL32.dll,
-# data/, README.txt and the licences of the libraries inside. Steps: the
-# Debian packages (tools/install-deps.sh), the Windows dependencies built
-# from source (tools/windows/deps.sh, cached in build-win-deps/), the cross
-# build of the game (build-win/), then the folder and the zip in dist/.
+# data/, README.txt and the licences of the libraries inside: the portable
+# copy. The installer (tools/windows/zelk.nsi, made with Debian's makensis)
+# installs the same files for the current user. Steps: the Debian packages
+# (tools/install-deps.sh), the Windows dependencies built from source
+# (tools/windows/deps.sh, cached in build-win-deps/), the cross build of the
+# game (build-win/), then the folder, the zip and the installer in dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -49,3 +52,54 @@ find "$stage" -exec touch -h -d "@$stamp" {} +
 (cd dist && find "$name" -print | LC_ALL=C sort | TZ=UTC zip -q -X -9 -@ "$name.zip")
 size=$(stat -c %s "dist/$name.zip")
 echo "dist/$name.zip: $size bytes ($(( (size + 524288) / 1048576 )) MB)"
+
+echo "== installer =="
+# makensis and its 64-bit stubs come from Debian's nsis package: nothing is
+# downloaded here. NSIS 3 is needed for 64-bit installers.
+command -v makensis >/dev/null || { echo "package-windows: makensis is missing (Debian package nsis)" >&2; exit 1; }
+nsis_version=$(makensis -VERSION)
+case "$nsis_version" in
+  v3.*) ;;
+  *) echo "package-windows: makensis $nsis_version is too old (3.x needed)" >&2; exit 1 ;;
+esac
+[ -f /usr/share/nsis/Stubs/lzma_solid-amd64-unicode ] ||
+  { echo "package-windows: makensis has no amd64-unicode stubs" >&2; exit 1; }
+setup=dist/zelk-setup-x64.exe
+work=build-win/installer
+rm -rf "$work" "$setup"
+mkdir -p "$work"
+version=$(sed -n 's/^#define ZELK_VERSION_TEXT "\(.*\)"$/\1/p' build-win/zelk_rc.h)
+[[ $version =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "package-windows: no version in build-win/zelk_rc.h" >&2; exit 1; }
+# One File line per file, and for the uninstaller one Delete line per file
+# and then the folders deepest first: it removes exactly what was installed.
+# Sorted, so that the same files give the same installer.
+(cd "$stage" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/files.txt"
+if grep -q '["$`]' "$work/files.txt"; then
+  echo "package-windows: a file name holds a character the installer script cannot carry" >&2
+  exit 1
+fi
+win() { printf '%s' "$1" | tr / '\\'; }
+{
+  dir=-
+  while IFS= read -r f; do
+    d=$(dirname "$f")
+    if [ "$d" != "$dir" ]; then
+      dir=$d
+      if [ "$d" = . ]; then echo 'SetOutPath "$INSTDIR"'; else echo "SetOutPath \"\$INSTDIR\\$(win "$d")\""; fi
+    fi
+    echo "File \"$root/$stage/$f\""
+  done <"$work/files.txt"
+} >"$work/files.nsh"
+{
+  while IFS= read -r f; do echo "Delete \"\$INSTDIR\\$(win "$f")\""; done <"$work/files.txt"
+  (cd "$stage" && find . -mindepth 1 -type d | sed 's|^\./||' | LC_ALL=C sort -r) |
+    while IFS= read -r d; do echo "RMDir \"\$INSTDIR\\$(win "$d")\""; done
+} >"$work/unfiles.nsh"
+bytes=$(cd "$stage" && find . -type f -printf '%s\n' | awk '{s += $1} END {print s}')
+SOURCE_DATE_EPOCH=$stamp makensis -V2 -NOCD \
+  -DVERSION="$version" -DSTAGE="$root/$stage" -DFILES="$root/$work/files.nsh" \
+  -DUNFILES="$root/$work/unfiles.nsh" -DSIZE_KB=$(( (bytes + 1023) / 1024 )) \
+  -DICON="$root/data/icons/zelk.ico" -DOUTFILE="$root/$setup" tools/windows/zelk.nsi
+touch -d "@$stamp" "$setup"
+size=$(stat -c %s "$setup")
+echo "$setup: $size bytes ($(( (size + 524288) / 1048576 )) MB, makensis $nsis_version)"

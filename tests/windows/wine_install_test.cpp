@@ -112,6 +112,14 @@ class Prefix {
   // Waits until every program in the prefix has ended (an uninstaller
   // runs on from a copy of itself after its first process is gone).
   void WaitIdle() const { Sh(EnvLine() + kWineServer + " -w"); }
+  // The same while the game runs on: until no uninstaller is left (its
+  // copy in the temporary folder is Un.exe).
+  void WaitUninstall() const {
+    for (int i = 0; i < 300; ++i) {
+      if (Sh("ps -eo stat=,args= | grep -v '^Z' | grep -E '[U]n[.]exe|[u]ninstall[.]exe'").empty()) return;
+      Sleep(100);
+    }
+  }
 
   // The values of a registry key: name -> "TYPE value"; empty when there is
   // no such key.
@@ -285,6 +293,13 @@ TEST(WindowsInstaller, InstallsForTheUserPlaysFromTheShortcutUpgradesAndUninstal
   Sh("xdotool windowfocus " + root);
   EXPECT_TRUE(game.WaitFor([&] { return Exists(instUnix + "/.quollstate"); }, 20000));
   Sleep(300);
+  // While the game runs, the uninstaller refuses and removes nothing.
+  out = p.Wine(Quote(inst + "\\uninstall.exe") + " /S");
+  p.WaitUninstall();
+  EXPECT_EQ(Sh("diff -r " + Quote(pkg + "/zelk-windows-x64") + " " + Quote(instUnix) + " 2>&1"),
+            "Only in " + instUnix + ": .quollstate\nOnly in " + instUnix + ": uninstall.exe\n");
+  EXPECT_TRUE(Exists(menuLnk));
+  EXPECT_EQ(p.RegValues(kUninstallKey)["DisplayName"], "REG_SZ Zelk");
   game.Focus();
   Sleep(1000);
   game.Key("F4");

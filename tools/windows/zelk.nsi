@@ -129,6 +129,13 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext current
+  ; A game still running keeps its program file: then nothing is removed,
+  ; rather than half of it.
+  retry:
+  Delete "$INSTDIR\zelk.exe"
+  IfFileExists "$INSTDIR\zelk.exe" 0 +3
+    MessageBox MB_ICONEXCLAMATION|MB_RETRYCANCEL "${NAME} is still running.$\r$\nClose the game, then choose Retry." /SD IDCANCEL IDRETRY retry
+    Abort "${NAME} is still running."
   Delete "$SMPROGRAMS\${NAME}.lnk"
   Delete "$DESKTOP\${NAME}.lnk"
   !include "${UNFILES}"

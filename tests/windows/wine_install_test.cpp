@@ -3,8 +3,9 @@
 // a Wine prefix of their own, read what it left behind (files, the
 // shortcuts' .lnk files, the registry), start the installed game from its
 // Start-menu shortcut as the shell does, and uninstall it again. The box
-// tests start zelk.exe without its data folder: as Explorer starts it (no
-// standard handles) and with its output redirected. Without Wine, the
+// tests start zelk.exe without its data folder, as Explorer starts it (no
+// standard handles) and with its output redirected, and the whole game on
+// a display without OpenGL. Without Wine, the
 // installer or the zip the tests are skipped, unless ZELK_WINDOWS_REQUIRED=1
 // (the Windows stage of tools/test.sh) makes that a failure.
 #include <gtest/gtest.h>
@@ -443,4 +444,62 @@ TEST(WindowsErrorBox, WithRedirectedOutputTheLineReachesTheFileAndNoBoxAppears) 
   EXPECT_EQ(game.Err().find("MSGBOX_OnInit"), std::string::npos) << game.Err();
   EXPECT_EQ(Sh("xdotool search --onlyvisible --name '^(Zelk|GLFW Window)$' 2>/dev/null | wc -l"), "1\n");
   game.Kill();
+}
+
+// A display without OpenGL (an X server without its GLX extension), as a
+// Windows machine without a graphics driver: the whole game, started as
+// Explorer starts it, cannot open its window and says so in a box; once it
+// is closed the program ends as before (status 0).
+TEST(WindowsErrorBox, WithoutOpenGLTheWindowThatCannotOpenIsExplainedInABox) {
+  REQUIRE(false);
+  if (Sh("command -v Xvfb").empty()) GTEST_SKIP() << "needs Xvfb";
+  // An X server of the test's own; it tells its display number on a pipe.
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  pid_t xvfb = fork();
+  if (xvfb == 0) {
+    close(fds[0]);
+    std::string fd = std::to_string(fds[1]);
+    execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-extension", "GLX",
+           "-nolisten", "tcp", static_cast<char*>(nullptr));
+    _exit(90);
+  }
+  close(fds[1]);
+  char number[32] = {0};
+  ssize_t got = read(fds[0], number, sizeof number - 1);
+  close(fds[0]);
+  ASSERT_GT(got, 0);
+  const std::string display = ":" + FirstLine(number), mainDisplay = getenv("DISPLAY");
+  struct Restore {
+    std::string display;
+    pid_t server;
+    ~Restore() {
+      setenv("DISPLAY", display.c_str(), 1);
+      kill(server, SIGTERM);
+      waitpid(server, nullptr, 0);
+    }
+  } restore{mainDisplay, xvfb};
+  setenv("DISPLAY", display.c_str(), 1);  // for xdotool, and for the game's Wine
+  Prefix p;  // a Wine server of its own, for this display only
+  ASSERT_TRUE(p.Ok());
+  Process game(std::string(ZELK_SOURCE_DIR) + "/data", "/tmp/zelk-nogl-XXXXXX");
+  ASSERT_FALSE(game.dir.empty());
+  Sh("rm -f " + Quote(game.dir + "/data") + " && unzip -q " + Quote(Zip()) + " -d " + Quote(game.dir));
+  const std::string exe = game.dir + "/zelk-windows-x64/zelk.exe", prefixDir = p.dir;
+  ASSERT_TRUE(game.Launch(
+      [&] {
+        setenv("WINEPREFIX", prefixDir.c_str(), 1);
+        setenv("WINEDEBUG", "-all,+msgbox", 1);
+        setenv("WINEDLLOVERRIDES", "winemenubuilder.exe=d", 1);
+        execl(kWine, "wine64", "start", "/wait", "/unix", exe.c_str(), static_cast<char*>(nullptr));
+      },
+      60000))
+      << game.Diagnosis();
+  std::string err;
+  EXPECT_TRUE(game.WaitFor([&] { return (err = game.Err()).find("MSGBOX_OnInit") != std::string::npos; }, 10000));
+  EXPECT_NE(err.find("Zelk could not open its window."), std::string::npos) << err;
+  EXPECT_NE(err.find("WGL: "), std::string::npos) << "GLFW's reason is missing:\n" << err;
+  EXPECT_EQ(Sh("xdotool getwindowgeometry " + game.window).find("Geometry: 640x480"), std::string::npos);
+  game.Key("Return");
+  EXPECT_EQ(game.Wait(20000), 0);
 }

@@ -224,6 +224,30 @@ bool WaitTitle(Process& game) {
 
 }  // namespace
 
+TEST(WindowsInstaller, IsA64BitProgramWithTheGamesNameVersionAndIcon) {
+  if (!Exists(Installer())) {
+    if (Env("ZELK_WINDOWS_REQUIRED", "0") == "1") FAIL() << "no installer " << Installer();
+    GTEST_SKIP() << "needs the installer " << Installer() << " (bash tools/package-windows.sh)";
+  }
+  if (Sh("command -v x86_64-w64-mingw32-objdump").empty()) GTEST_SKIP() << "needs x86_64-w64-mingw32-objdump";
+  const std::string file = Quote(Installer());
+  EXPECT_NE(Sh("x86_64-w64-mingw32-objdump -f " + file).find("file format pei-x86-64"), std::string::npos);
+  // Version information (UTF-16 texts): each name followed by its value.
+  std::string texts = Sh("strings -el " + file);
+  for (const std::string& pair : {std::string("ProductName\nZelk\n"), std::string("ProductVersion\n") + ZELK_VERSION + "\n",
+                                  std::string("FileDescription\nZelk Setup\n"),
+                                  std::string("CompanyName\nZelk developers\n")})
+    EXPECT_NE(texts.find(pair), std::string::npos) << pair;
+  // The game's icon: its 16-pixel picture (a PNG in the .ico) is carried as it is.
+  std::string ico = ReadFile(std::string(ZELK_SOURCE_DIR) + "/data/icons/zelk.ico");
+  ASSERT_GT(ico.size(), 22u);
+  uint32_t size, offset;
+  memcpy(&size, ico.data() + 6 + 8, 4);
+  memcpy(&offset, ico.data() + 6 + 12, 4);
+  ASSERT_LE(static_cast<size_t>(offset) + size, ico.size());
+  EXPECT_NE(ReadFile(Installer()).find(ico.substr(offset, size)), std::string::npos);
+}
+
 TEST(WindowsInstaller, InstallsForTheUserPlaysFromTheShortcutUpgradesAndUninstallsKeepingTheState) {
   REQUIRE(true);
   Prefix p;

@@ -52,6 +52,7 @@ VIAddVersionKey /LANG=1033 "OriginalFilename" "zelk-setup-x64.exe"
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+!define MUI_CUSTOMFUNCTION_ABORT LeaveNothing
 !define MUI_COMPONENTSPAGE_NODESC
 
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE CheckFolder
@@ -82,6 +83,11 @@ Function CheckFolder
   ${EndIf}
   FileClose $0
   Delete "$INSTDIR\.zelk-setup-test"
+FunctionEnd
+
+; Cancelled: the folder the check above made goes again, if it is empty.
+Function LeaveNothing
+  RMDir "$INSTDIR"
 FunctionEnd
 
 Function PlayNow

@@ -1,6 +1,7 @@
 // Paths, file reading, the state file, OpenUrl and the image/sound loaders.
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -12,6 +13,7 @@
 #include <functional>
 #include <sstream>
 
+#include "host/hx_platform.h"
 #include "host_test_util.h"
 #include "tests/common/png_bytes.h"
 
@@ -66,7 +68,25 @@ pid_t DeadPid() {
   return pid;
 }
 
-// Each test runs in a fresh working directory.
+// The player the permission cases run as: "nobody" when the tests run as
+// root (root writes anywhere), otherwise the test's own user.
+uid_t PlayerUid() { return geteuid() == 0 ? 65534 : geteuid(); }
+gid_t PlayerGid() { return geteuid() == 0 ? 65534 : getegid(); }
+
+// Sets a file's modification time to t seconds (and ns) since 1970.
+void SetMtime(const std::string& path, time_t t, long ns = 0) {
+  struct timespec times[2] = {{t, ns}, {t, ns}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+time_t MtimeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+// Each test runs in a fresh working directory, with the player's own data
+// folder (XDG_DATA_HOME) in player/data inside it, player/ owned by the
+// player.
 class HostFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -78,13 +98,19 @@ class HostFiles : public ::testing::Test {
     dir_ = tmpl;
     ASSERT_EQ(chdir(dir_.c_str()), 0);
     mkdir("data", 0755);
+    mkdir("player", 0700);
+    ASSERT_EQ(chown("player", PlayerUid(), PlayerGid()), 0);
+    userData_ = dir_ + "/player/data";
+    userState_ = userData_ + "/zelk/.quollstate";
+    setenv("XDG_DATA_HOME", userData_.c_str(), 1);
   }
   void TearDown() override {
+    unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(chdir(old_.c_str()), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
+    std::string cmd = "chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'";
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
-  std::string old_, dir_;
+  std::string old_, dir_, userData_, userState_;
   TestGlfwGame game_;
 };
 
@@ -205,9 +231,13 @@ TEST_F(HostFiles, FailedSaveKeepsOldState) {
     setrlimit(RLIMIT_FSIZE, &lim);
     printf("%d", game_.SaveState(String("new state that is too long")));
   });
+  // The player's folder refuses it too: one line, and the working folder's
+  // result.
   EXPECT_EQ(r.out, "-2");
   EXPECT_EQ(ReadAll(".quollstate"), "old|1|");
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+  EXPECT_FALSE(Exists(userState_));
+  EXPECT_EQ(Named(userData_ + "/zelk", ".quollstate"), std::vector<std::string>());
   EXPECT_EQ(game_.LoadState(), String("old|1|"));
 }
 
@@ -225,7 +255,8 @@ TEST_F(HostFiles, StateFileShapes) {
     const char* name;
     std::function<void()> make;
     std::string loads;  // what LoadState gives ("*": whatever, within 64 KiB)
-    int saves;          // what SaveState(kNew) reports
+    int saves;          // what the working folder's replace reports; when it
+                        // fails the state goes to the player's folder
     std::function<void()> check;
   } cases[] = {
       {"plain 0600 file",
@@ -337,30 +368,37 @@ TEST_F(HostFiles, StateFileShapes) {
       {"stale temporary files",
        [&] {
          WriteAll(".quollstate", kOld);
-         WriteAll(".quollstate.tmp", "half a st");  // the fixed name of older builds
+         const time_t hourAgo = time(nullptr) - 3600;
+         WriteAll(".quollstate.tmp", "half a st");  // not the game's pattern: kept
          dead = ".quollstate.tmp." + std::to_string(DeadPid());
-         WriteAll(dead + ".Ab12Cd", "half");
-         mkdir((dead + ".dir").c_str(), 0755);      // not a file: left alone
-         WriteAll(".quollstate.tmp.1.Zz99Zz", "x");  // process 1 runs: its file stays
+         WriteAll(dead + ".Ab12Cd", "half");  // left by a killed save an hour ago
+         SetMtime(dead + ".Ab12Cd", hourAgo);
+         mkdir((dead + ".AAAAAA").c_str(), 0755);  // not a file: left alone
+         SetMtime(dead + ".AAAAAA", hourAgo);
+         WriteAll(".quollstate.tmp.1.Zz99Zz", "x");  // young: a save going on now
        },
        kOld, 0,
        [&] {
          EXPECT_EQ(ReadAll(".quollstate"), kNew);
-         std::vector<std::string> kept = {dead + ".dir", ".quollstate.tmp.1.Zz99Zz"};
+         std::vector<std::string> kept = {".quollstate.tmp", dead + ".AAAAAA", ".quollstate.tmp.1.Zz99Zz"};
          std::sort(kept.begin(), kept.end());
          EXPECT_EQ(Named(".", ".quollstate.tmp"), kept);
        }},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_EQ(system("rm -rf .quollstate .quollstate.tmp* store/* links/*"), 0);
+    ASSERT_EQ(system("rm -rf .quollstate .quollstate.tmp* store/* links/* player/data"), 0);
     mode_t mask = umask(022);
     c.make();
     ChildResult r = RunInChild([&] {
       alarm(5);
       auto t0 = std::chrono::steady_clock::now();
       String loaded = game_.LoadState();
-      int saved = game_.SaveState(String(kNew.c_str()));
+      // The working folder's own answer (a refused replace changes nothing),
+      // then the save as the game makes it.
+      int here = c.saves == 0 ? 0 : hx_platform::ReplaceFileContents(String("./.quollstate"), kNew);
+      int whole = game_.SaveState(String(kNew.c_str()));
+      int saved = whole != 0 ? 100 + whole : here;
       long ms = static_cast<long>(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
       printf("%d %ld %d %s", saved, ms, loaded.Length(), c.loads == "*" ? "" : loaded.ToUtf8().c_str());
     });
@@ -379,9 +417,9 @@ TEST_F(HostFiles, StateFileShapes) {
     EXPECT_EQ(saved, c.saves);
     EXPECT_LT(ms, 1000);
     c.check();
-    if (c.saves == 0) {
-      EXPECT_EQ(game_.LoadState().ToUtf8(), kNew);
-    }
+    // Saved in the working folder or, where that failed, in the player's.
+    EXPECT_EQ(ReadAll(userState_), c.saves == 0 ? "" : kNew);
+    EXPECT_EQ(game_.LoadState().ToUtf8(), kNew);
   }
 }
 
@@ -403,11 +441,13 @@ TEST_F(HostFiles, LoadStateIsCappedAt64KiB) {
 // folderWritable, may): "nobody" when the tests run as root, since root
 // writes anywhere; otherwise the test's own user with the folder made
 // read-only for the call.
+// The child's standard error goes with its output.
 ChildResult AsPlayer(const std::string& dir, bool folderWritable, const std::function<void()>& fn) {
   const bool root = geteuid() == 0;
   chmod(dir.c_str(), root ? (folderWritable ? 0777 : 0755) : (folderWritable ? 0755 : 0555));
   ChildResult r = RunInChild([&] {
-    if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(77);
+    dup2(1, 2);
+    if (root && (setgid(PlayerGid()) != 0 || setuid(PlayerUid()) != 0)) _exit(77);
     fn();
   });
   chmod(dir.c_str(), 0700);
@@ -428,21 +468,32 @@ TEST_F(HostFiles, FolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
   EXPECT_EQ(after.st_mode & 07777, 0666u);
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
 
-  // Neither the folder nor the file: nothing can be saved.
+  // Neither the folder nor the file: the state goes to the player's own
+  // folder, and a load reads it from there.
   chmod(".quollstate", 0444);
-  r = AsPlayer(dir_, false, [this] { printf("%d", game_.SaveState(String("newer|"))); });
-  EXPECT_EQ(r.out, "-1");
+  r = AsPlayer(dir_, false, [this] {
+    printf("%d|", game_.SaveState(String("newer|")));
+    printf("%s", game_.LoadState().ToUtf8().c_str());
+  });
+  EXPECT_EQ(r.out, "zelk: could not save the state to ./.quollstate; saved it to " + userState_ + "\n0|newer|");
   EXPECT_EQ(ReadAll(".quollstate"), "new|");
+  EXPECT_EQ(ReadAll(userState_), "newer|");
 }
 
 TEST_F(HostFiles, ReadOnlyStateFileIsLeftAsItIs) {
   WriteAll(".quollstate", "kept|");
   chmod(".quollstate", 0444);
-  ChildResult r = AsPlayer(dir_, true, [this] { printf("%d", game_.SaveState(String("new|"))); });
-  EXPECT_EQ(r.out, "-1");
+  ChildResult r = AsPlayer(dir_, true, [this] {
+    printf("%d ", hx_platform::ReplaceFileContents(String("./.quollstate"), "new|"));
+    fflush(stdout);
+    printf("%d", game_.SaveState(String("new|")));
+  });
+  // Refused in the working folder, saved in the player's.
+  EXPECT_EQ(r.out, "-1 zelk: could not save the state to ./.quollstate; saved it to " + userState_ + "\n0");
   EXPECT_EQ(ReadAll(".quollstate"), "kept|");
   EXPECT_EQ(ModeOf(".quollstate"), 0444u);
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+  EXPECT_EQ(ReadAll(userState_), "new|");
 }
 
 // Two copies of the game in one folder save at the same time: each uses a

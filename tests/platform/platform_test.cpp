@@ -366,41 +366,93 @@ TEST(PlatformState, SaveOverAFolderFailsAndKeepsIt) {
 #ifdef _WIN32
 const std::string kOld = "0|0|0|old|";
 
-// Each case prepares the folder (the old state is already there), saves,
-// and says whether the old state must survive.
+std::wstring WorkingFolder() {
+  wchar_t buf[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, buf);
+  return buf;
+}
+
+// %APPDATA% pointed at a folder inside the test's working folder while it
+// lives, so that saves that fall back there stay inside the test.
+class TempAppData {
+ public:
+  TempAppData() {
+    wchar_t old[MAX_PATH];
+    had_ = GetEnvironmentVariableW(L"APPDATA", old, MAX_PATH) > 0;
+    if (had_) old_ = old;
+    dir_ = WorkingFolder() + L"\\roaming";
+    CreateDirectoryW(dir_.c_str(), nullptr);
+    SetEnvironmentVariableW(L"APPDATA", dir_.c_str());
+  }
+  ~TempAppData() { SetEnvironmentVariableW(L"APPDATA", had_ ? old_.c_str() : nullptr); }
+  String State() const {
+    std::wstring p = dir_ + L"\\Zelk\\.quollstate";
+    return String(p.c_str(), static_cast<int>(p.size()));
+  }
+
+ private:
+  bool had_ = false;
+  std::wstring old_, dir_;
+};
+
+// Each case prepares the folder (the old state is already there); the
+// replace in the working folder fails with the code given and keeps the old
+// state, and the game's save then goes to %APPDATA%\Zelk.
 struct FailCase {
   const char* name;
   int expected;
 };
 
-TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndRemovesItsTemporaryFile) {
-  for (const FailCase& c : {FailCase{"read-only target", -2}, FailCase{"target locked by another program", -2},
-                            FailCase{"temporary file cannot be made", -1}}) {
+TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndGoesToTheAppDataFolder) {
+  for (const FailCase& c : {FailCase{"read-only target", -1}, FailCase{"target locked by another program", -1},
+                            FailCase{"a folder in the file's place", -1}}) {
     SCOPED_TRACE(c.name);
     TempCwd cwd;
+    TempAppData appData;
     HxGlfwGame game;
-    WriteAll(String(".quollstate"), kOld);
-    HANDLE lock = INVALID_HANDLE_VALUE;
-    std::wstring temp = L".quollstate.tmp" + std::to_wstring(GetCurrentProcessId());
     std::string name = c.name;
+    if (name == "a folder in the file's place") {
+      _wmkdir(L".quollstate");
+    } else {
+      WriteAll(String(".quollstate"), kOld);
+    }
+    HANDLE lock = INVALID_HANDLE_VALUE;
     if (name == "read-only target") SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_READONLY);
     if (name == "target locked by another program")
       lock = CreateFileW(L".quollstate", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (name == "temporary file cannot be made") CreateDirectoryW(temp.c_str(), nullptr);
 
-    EXPECT_EQ(game.SaveState(String("1|new|")), c.expected);
+    EXPECT_EQ(hx_platform::ReplaceFileContents(String(".quollstate"), "1|new|"), c.expected);
+    EXPECT_EQ(game.SaveState(String("1|new|")), 0);
+    EXPECT_EQ(ReadAll(appData.State()), "1|new|");
+    EXPECT_EQ(game.LoadState().ToUtf8(), "1|new|");
     if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
     SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
-    std::set<std::u16string> left = Listing();
-    left.erase(std::u16string(temp.begin(), temp.end()));  // the folder made for the third case
-    EXPECT_EQ(left, std::set<std::u16string>{u".quollstate"});
-    if (name != "temporary file cannot be made") {
-      // Once the obstacle is gone the next save goes through.
-      EXPECT_EQ(game.SaveState(String("1|new|")), 0);
-      EXPECT_EQ(ReadAll(String(".quollstate")), "1|new|");
+    if (name != "a folder in the file's place") EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+    EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u"roaming"}));
+    if (name != "a folder in the file's place") {
+      // Once the obstacle is gone the next save goes to the working folder
+      // again, and that copy, now the newer one, is what a load reads.
+      Sleep(20);
+      EXPECT_EQ(game.SaveState(String("2|newer|")), 0);
+      EXPECT_EQ(ReadAll(String(".quollstate")), "2|newer|");
+      EXPECT_EQ(game.LoadState().ToUtf8(), "2|newer|");
+      EXPECT_EQ(ReadAll(appData.State()), "1|new|");
     }
   }
+}
+
+TEST(PlatformState, AWindowsSaveThatCanGoNowhereReportsTheWorkingFoldersCode) {
+  TempCwd cwd;
+  TempAppData appData;
+  HxGlfwGame game;
+  WriteAll(String(".quollstate"), kOld);
+  SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_READONLY);
+  // A file where the Zelk folder would go: no folder can be made.
+  WriteAll(String("roaming\\Zelk"), "in the way");
+  EXPECT_EQ(game.SaveState(String("1|new|")), -1);
+  SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+  EXPECT_EQ(game.LoadState().ToUtf8(), kOld);
 }
 
 TEST(PlatformState, WindowsSaveKeepsTheHiddenAttributeAndClearsOldTemporaryFiles) {
@@ -408,27 +460,60 @@ TEST(PlatformState, WindowsSaveKeepsTheHiddenAttributeAndClearsOldTemporaryFiles
   HxGlfwGame game;
   WriteAll(String(".quollstate"), kOld);
   SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_HIDDEN);
-  // A temporary file of a save killed an hour ago, and one of a save that
-  // may be going on right now in another copy of the game.
-  WriteAll(String(".quollstate.tmp999991"), "stale");
-  WriteAll(String(".quollstate.tmp999992"), "busy");
-  HANDLE h = CreateFileW(L".quollstate.tmp999991", FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  FILETIME ft;
-  GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t;
-  t.LowPart = ft.dwLowDateTime;
-  t.HighPart = ft.dwHighDateTime;
-  t.QuadPart -= 3600ULL * 10000000ULL;
-  ft.dwLowDateTime = t.LowPart;
-  ft.dwHighDateTime = t.HighPart;
-  SetFileTime(h, nullptr, nullptr, &ft);
-  CloseHandle(h);
+  // Temporary files of a save killed an hour ago (of this game's pattern,
+  // or not), and one of a save that may be going on right now in another
+  // copy of the game.
+  const wchar_t* old[] = {L".quollstate.tmp.999991.Ab12Cd", L".quollstate.tmp999991", L".quollstate.tmp.1.abc",
+                          L".quollstate.tmp.1.Ab12Cd.bak", L"notes.tmp.1.Ab12Cd"};
+  for (const wchar_t* name : old) {
+    std::wstring n = name;
+    WriteAll(String(n.c_str(), static_cast<int>(n.size())), "stale");
+    HANDLE h = CreateFileW(name, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart -= 3600ULL * 10000000ULL;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+  }
+  WriteAll(String(".quollstate.tmp.999992.Zz99Zz"), "busy");
 
   EXPECT_EQ(game.SaveState(String("2|")), 0);
   EXPECT_EQ(ReadAll(String(".quollstate")), "2|");
   EXPECT_TRUE(GetFileAttributesW(L".quollstate") & FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u".quollstate.tmp999992"}));
+  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u".quollstate.tmp.999992.Zz99Zz",
+                                                 u".quollstate.tmp999991", u".quollstate.tmp.1.abc",
+                                                 u".quollstate.tmp.1.Ab12Cd.bak", u"notes.tmp.1.Ab12Cd"}));
+}
+
+// A reader holding the file under a shared lock (as every load does) keeps
+// a rewrite in place out until it is done; a held exclusive lock keeps a
+// load from reading a half-written file.
+TEST(PlatformState, WindowsLoadsWaitForALockedRewrite) {
+  TempCwd cwd;
+  WriteAll(String(".quollstate"), kOld);
+  HANDLE h = CreateFileW(L".quollstate", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  OVERLAPPED at = {};
+  ASSERT_TRUE(LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &at));
+  std::thread release([&] {
+    Sleep(300);
+    OVERLAPPED at2 = {};
+    UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &at2);
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  std::string got = hx_platform::ReadRegularFile(String(".quollstate"), 1000);
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  release.join();
+  CloseHandle(h);
+  EXPECT_EQ(got, kOld);
+  EXPECT_GE(ms, 200.0);
 }
 #endif
 

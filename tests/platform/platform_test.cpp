@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
 #include "host/hx_platform.h"
 #include "runtime/hx_runtime.h"
@@ -56,19 +57,27 @@ class TempCwd {
     GetCurrentDirectoryW(MAX_PATH, old);
     old_ = old;
     SetCurrentDirectoryW(dir_.c_str());
+    // Saves that fall back to the player's folder stay inside the test.
+    wchar_t appData[MAX_PATH];
+    hadAppData_ = GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH) > 0;
+    if (hadAppData_) oldAppData_ = appData;
+    SetEnvironmentVariableW(L"APPDATA", (dir_ + L"\\roaming").c_str());
 #else
     char tmpl[] = "/tmp/zelk-platform-XXXXXX";
     dir_ = mkdtemp(tmpl);
     char old[4096];
     old_ = getcwd(old, sizeof old) ? old : "/";
     if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "chdir";
+    setenv("XDG_DATA_HOME", (dir_ + "/roaming").c_str(), 1);
 #endif
   }
   ~TempCwd() {
 #ifdef _WIN32
     SetCurrentDirectoryW(old_.c_str());
+    SetEnvironmentVariableW(L"APPDATA", hadAppData_ ? oldAppData_.c_str() : nullptr);
     RemoveTree(dir_);
 #else
+    unsetenv("XDG_DATA_HOME");
     if (chdir(old_.c_str()) != 0) ADD_FAILURE() << "chdir back";
     std::string cmd = "chmod -R u+w '" + dir_ + "' && rm -rf '" + dir_ + "'";
     if (system(cmd.c_str()) != 0) ADD_FAILURE() << "cleanup";
@@ -94,7 +103,8 @@ class TempCwd {
     RemoveDirectoryW(dir.c_str());
   }
   static inline int counter_ = 0;
-  std::wstring dir_, old_;
+  std::wstring dir_, old_, oldAppData_;
+  bool hadAppData_ = false;
 #else
   std::string dir_, old_;
 #endif
@@ -245,6 +255,14 @@ int ChildMain(const std::string& mode) {
   }
   if (mode == "error") hxError(String("Image frame outside surface"));
   if (mode == "quit") hxError(String());
+  if (mode == "exe") {
+    // The running program's path and the data folder found beside it, as
+    // bytes.
+    HxDataFolder folder = hx_find_data_folder(hx_executable_dir());
+    printf("%s\n%d %s", hx_platform::PathToBytes(hx_platform::ExecutablePath()).c_str(), folder.found ? 1 : 0,
+           hx_platform::PathToBytes(folder.root).c_str());
+    return 0;
+  }
   // Real faults where the platform turns them into signals.
   hx_install_signal_handlers();
   [[maybe_unused]] volatile int zero = 0;
@@ -359,8 +377,12 @@ TEST(PlatformState, SaveOverAFolderFailsAndKeepsIt) {
 #else
   mkdir(".quollstate", 0755);
 #endif
-  EXPECT_LT(game.SaveState(String("1|")), 0);
+  EXPECT_LT(hx_platform::ReplaceFileContents(String(".quollstate"), "1|"), 0);
   EXPECT_EQ(Listing(), std::set<std::u16string>{u".quollstate"});
+  // The game's save goes to the player's folder instead.
+  EXPECT_EQ(game.SaveState(String("1|")), 0);
+  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u"roaming"}));
+  EXPECT_EQ(game.LoadState().ToUtf8(), "1|");
 }
 
 #ifdef _WIN32
@@ -372,28 +394,11 @@ std::wstring WorkingFolder() {
   return buf;
 }
 
-// %APPDATA% pointed at a folder inside the test's working folder while it
-// lives, so that saves that fall back there stay inside the test.
-class TempAppData {
- public:
-  TempAppData() {
-    wchar_t old[MAX_PATH];
-    had_ = GetEnvironmentVariableW(L"APPDATA", old, MAX_PATH) > 0;
-    if (had_) old_ = old;
-    dir_ = WorkingFolder() + L"\\roaming";
-    CreateDirectoryW(dir_.c_str(), nullptr);
-    SetEnvironmentVariableW(L"APPDATA", dir_.c_str());
-  }
-  ~TempAppData() { SetEnvironmentVariableW(L"APPDATA", had_ ? old_.c_str() : nullptr); }
-  String State() const {
-    std::wstring p = dir_ + L"\\Zelk\\.quollstate";
-    return String(p.c_str(), static_cast<int>(p.size()));
-  }
-
- private:
-  bool had_ = false;
-  std::wstring old_, dir_;
-};
+// The state file in the player's folder (%APPDATA% is set by TempCwd).
+String AppDataState() {
+  std::wstring p = WorkingFolder() + L"\\roaming\\Zelk\\.quollstate";
+  return String(p.c_str(), static_cast<int>(p.size()));
+}
 
 // Each case prepares the folder (the old state is already there); the
 // replace in the working folder fails with the code given and keeps the old
@@ -408,7 +413,6 @@ TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndGoesToTheAppDataFolder)
                             FailCase{"a folder in the file's place", -1}}) {
     SCOPED_TRACE(c.name);
     TempCwd cwd;
-    TempAppData appData;
     HxGlfwGame game;
     std::string name = c.name;
     if (name == "a folder in the file's place") {
@@ -423,11 +427,13 @@ TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndGoesToTheAppDataFolder)
 
     EXPECT_EQ(hx_platform::ReplaceFileContents(String(".quollstate"), "1|new|"), c.expected);
     EXPECT_EQ(game.SaveState(String("1|new|")), 0);
-    EXPECT_EQ(ReadAll(appData.State()), "1|new|");
+    EXPECT_EQ(ReadAll(AppDataState()), "1|new|");
     EXPECT_EQ(game.LoadState().ToUtf8(), "1|new|");
     if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
     SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_NORMAL);
-    if (name != "a folder in the file's place") EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+    if (name != "a folder in the file's place") {
+      EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+    }
     EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u"roaming"}));
     if (name != "a folder in the file's place") {
       // Once the obstacle is gone the next save goes to the working folder
@@ -436,17 +442,17 @@ TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndGoesToTheAppDataFolder)
       EXPECT_EQ(game.SaveState(String("2|newer|")), 0);
       EXPECT_EQ(ReadAll(String(".quollstate")), "2|newer|");
       EXPECT_EQ(game.LoadState().ToUtf8(), "2|newer|");
-      EXPECT_EQ(ReadAll(appData.State()), "1|new|");
+      EXPECT_EQ(ReadAll(AppDataState()), "1|new|");
     }
   }
 }
 
 TEST(PlatformState, AWindowsSaveThatCanGoNowhereReportsTheWorkingFoldersCode) {
   TempCwd cwd;
-  TempAppData appData;
   HxGlfwGame game;
   WriteAll(String(".quollstate"), kOld);
   SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_READONLY);
+  _wmkdir(L"roaming");
   // A file where the Zelk folder would go: no folder can be made.
   WriteAll(String("roaming\\Zelk"), "in the way");
   EXPECT_EQ(game.SaveState(String("1|new|")), -1);
@@ -514,6 +520,91 @@ TEST(PlatformState, WindowsLoadsWaitForALockedRewrite) {
   CloseHandle(h);
   EXPECT_EQ(got, kOld);
   EXPECT_GE(ms, 200.0);
+}
+#endif
+
+#ifndef _WIN32
+// ---------------------------------------------------------------- byte names
+
+// A POSIX name is bytes: every name goes into the game's text and comes
+// back as the same bytes; UTF-8 reads as its characters (beyond U+FFFF as a
+// surrogate pair), any other byte as U+DC80 + (byte - 0x80).
+TEST(PlatformPaths, NamesAreBytesThatComeBackExactly) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<Char> text;
+  } cases[] = {
+      {"ASCII", "bin/zelk", {'b', 'i', 'n', '/', 'z', 'e', 'l', 'k'}},
+      {"two and three bytes", "\xc3\xa9\xe2\x82\xac", {0xE9, 0x20AC}},
+      {"emoji (four bytes)", "/home/u/\xf0\x9f\x8e\xae/bin",
+       {'/', 'h', 'o', 'm', 'e', '/', 'u', '/', 0xD83C, 0xDFAE, '/', 'b', 'i', 'n'}},
+      {"highest character", "\xf4\x8f\xbf\xbf", {0xDBFF, 0xDFFF}},
+      {"Latin-1 byte", "caf\xe9", {'c', 'a', 'f', 0xDCE9}},
+      {"lone continuation byte", "\x80", {0xDC80}},
+      {"cut-off sequence", "a\xe2\x82", {'a', 0xDCE2, 0xDC82}},
+      {"overlong slash", "\xc0\xaf", {0xDCC0, 0xDCAF}},
+      {"encoded surrogate", "\xed\xa0\x80", {0xDCED, 0xDCA0, 0xDC80}},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", {0xDCF4, 0xDC90, 0xDC80, 0xDC80}},
+      {"the bytes an escape would write", "\xed\xb3\xa9", {0xDCED, 0xDCB3, 0xDCA9}},
+      {"every high byte", "", {}},
+  };
+  for (int b = 0x80; b <= 0xff; ++b) cases[11].bytes += static_cast<char>(b);
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    String text = hx_platform::PathFromBytes(c.bytes);
+    if (!c.text.empty()) {
+      EXPECT_EQ(U16(text), std::u16string(c.text.begin(), c.text.end()));
+    }
+    EXPECT_EQ(hx_platform::PathToBytes(text), c.bytes);
+  }
+  // Text the game makes itself comes out as plain UTF-8.
+  EXPECT_EQ(hx_platform::PathToBytes(Text({'d', 'a', 't', 'a', '/', 0xE9, 0xD83C, 0xDFAE})),
+            "data/\xc3\xa9\xf0\x9f\x8e\xae");
+}
+
+// The program started from folders with odd names: it knows its own path
+// to the byte and finds the data folder beside it.
+TEST(PlatformPaths, TheExecutablesFolderByOddNames) {
+  TempCwd cwd;
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  const char* names[] = {"\xf0\x9f\x8e\xae", "caf\xe9 latin1", "with  spaces", "-leading-dash", "mixed \xf0\x9f\x8e\xae\xff"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::string folder = std::string(here) + "/" + name;
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder + "/bin").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder + "/bin/data").c_str(), 0755), 0);
+    { std::ofstream(folder + "/bin/data/brio_font.png") << "png"; }
+    const std::string exe = folder + "/bin/platform_tests";
+    // A hard link where the file system allows, else a copy.
+    if (link(self_path.c_str(), exe.c_str()) != 0) {
+      std::ifstream from(self_path, std::ios::binary);
+      std::ofstream(exe, std::ios::binary) << from.rdbuf();
+      chmod(exe.c_str(), 0755);
+    }
+    // Started from an empty folder elsewhere: no ./data to find.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      if (chdir("/") != 0) _exit(98);
+      execl(exe.c_str(), exe.c_str(), "--child=exe", static_cast<char*>(nullptr));
+      _exit(99);
+    }
+    close(out[1]);
+    std::string got;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    EXPECT_EQ(got, exe + "\n1 " + folder + "/bin/data/");
+  }
 }
 #endif
 

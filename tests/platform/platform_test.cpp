@@ -497,6 +497,59 @@ TEST(PlatformState, WindowsSaveKeepsTheHiddenAttributeAndClearsOldTemporaryFiles
                                                  u".quollstate.tmp.1.Ab12Cd.bak", u"notes.tmp.1.Ab12Cd"}));
 }
 
+// In a folder that takes no new file (set up by the test run, see
+// tests/platform/CMakeLists.txt) the save rewrites the file in place: under
+// an exclusive lock that waits for a reader's shared one, and with the
+// whole new text.
+TEST(PlatformState, AWindowsFolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
+  const char* folder = getenv("ZELK_NO_NEW_FILES");
+  if (!folder) GTEST_SKIP() << "no folder that takes no new file was set up";
+  std::wstring dir(folder, folder + strlen(folder));
+  std::wstring probe = dir + L"\\probe";
+  HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    DeleteFileW(probe.c_str());
+    GTEST_SKIP() << "the file system could not make the folder refuse new files";
+  }
+  wchar_t old[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, old);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+  // The old text is "old|" (4 bytes); each save here is longer or shorter.
+  EXPECT_EQ(hx_platform::ReplaceFileContents(String(".quollstate"), "a longer new text|"), 0);
+  EXPECT_EQ(ReadAll(String(".quollstate")), "a longer new text|");
+
+  HANDLE reader = CreateFileW(L".quollstate", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  OVERLAPPED at = {};
+  ASSERT_TRUE(LockFileEx(reader, 0, 0, MAXDWORD, MAXDWORD, &at));
+  std::thread release([&] {
+    Sleep(300);
+    OVERLAPPED at2 = {};
+    UnlockFileEx(reader, 0, MAXDWORD, MAXDWORD, &at2);
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  int saved = hx_platform::ReplaceFileContents(String(".quollstate"), "short|");
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  release.join();
+  CloseHandle(reader);
+  EXPECT_EQ(saved, 0);
+  EXPECT_GE(ms, 200.0) << "the rewrite waited for the reader";
+  EXPECT_EQ(ReadAll(String(".quollstate")), "short|");
+  // The game's save goes the same way, with nothing in %APPDATA%.
+  {
+    TempCwd cwd;  // for its %APPDATA%
+    std::wstring appData = WorkingFolder() + L"\\roaming";
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+    HxGlfwGame game;
+    EXPECT_EQ(game.SaveState(String("old|")), 0);
+    EXPECT_EQ(ReadAll(String(".quollstate")), "old|");
+    EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  SetCurrentDirectoryW(old);
+}
+
 // A reader holding the file under a shared lock (as every load does) keeps
 // a rewrite in place out until it is done; a held exclusive lock keeps a
 // load from reading a half-written file.

@@ -366,16 +366,18 @@ TEST(SavesEndToEnd, TwoCopiesSavingOnFocusChangesNeverLeaveATornFile) {
   const std::string last = ReadFile(state);
   EXPECT_TRUE(last == texts[0] || last == texts[1]) << last;
   EXPECT_EQ(Sh("ls -A " + Quoted(a.dir) + " | grep -c tmp"), "0\n");
+  // (A save that waited more than a second for the other copy's lock, on a
+  // loaded machine, goes to the player's folder and says so: a whole text
+  // too, so the copies' output is not judged here.)
   for (Game* g : copies) {
     g->Key("F4");
     EXPECT_EQ(g->Wait(5000), 0);
-    EXPECT_EQ(g->Err(), "");
   }
 }
 
-// The game installed in folders with odd names and started from an empty
-// folder elsewhere: it finds the data folder beside itself and shows the
-// title menu.
+// The game installed in folders with odd names and started from there (the
+// data folder is in bin/ beside the game, not in the working folder): it
+// finds its data, shows the title menu and saves its state in that folder.
 TEST(SavesEndToEnd, TheGameRunsFromFoldersWithOddNames) {
   if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
   Folder base;
@@ -386,11 +388,9 @@ TEST(SavesEndToEnd, TheGameRunsFromFoldersWithOddNames) {
     mkdir(folder.c_str(), 0755);
     const std::string exe = InstallGame(folder);
     Game game;
-    mkdir((game.dir + "/empty").c_str(), 0755);
-    const std::string empty = game.dir + "/empty";
     ASSERT_TRUE(game.Launch(
         [&] {
-          if (chdir(empty.c_str()) != 0) _exit(92);
+          if (chdir(folder.c_str()) != 0) _exit(92);
           setenv("ALSOFT_DRIVERS", "null", 1);
           execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         },
@@ -398,6 +398,9 @@ TEST(SavesEndToEnd, TheGameRunsFromFoldersWithOddNames) {
     ASSERT_TRUE(game.WaitLoaded(30000));
     EXPECT_GT(DistinctColours(game.Shot()), 50);
     EXPECT_EQ(game.Err().find("no data folder"), std::string::npos) << game.Err();
+    FocusRoot();
+    EXPECT_TRUE(game.WaitFor([&] { return LooksLikeAState(ReadFile(folder + "/.quollstate")); }, 5000));
+    EXPECT_EQ(game.Err(), "");
     game.Key("F4");
     EXPECT_EQ(game.Wait(5000), 0);
   }

@@ -140,10 +140,9 @@ int hx_app_Millisecs() { return hx_app__game->Millisecs(); }
 
 String hx_app_LoadState() { return hx_app__game->LoadState(); }
 
-int hx_app_SaveState(String state) {
-  hx_app__game->SaveState(state);
-  return 0;
-}
+// The host's result: 0 when the state was saved, negative when it could be
+// saved nowhere (the host has said so on standard error).
+int hx_app_SaveState(String state) { return hx_app__game->SaveState(state); }
 
 void hx_app_EnumDisplayModes() {
   Array<HxDisplayMode*> modes = hx_app__game->GetDisplayModes();

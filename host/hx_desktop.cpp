@@ -74,7 +74,7 @@ std::string hx_missing_data_message(const HxDataFolder& folder) {
   std::string line = "zelk: no data folder at ";
   for (size_t i = 0; i < folder.looked.size(); ++i) {
     if (i > 0) line += i + 1 == folder.looked.size() ? " or " : ", ";
-    line += hx_platform::DisplayPath(Shown(folder.looked[i])).ToUtf8();
+    line += hx_platform::PathToBytes(hx_platform::DisplayPath(Shown(folder.looked[i])));
   }
   return line;
 }
@@ -126,16 +126,18 @@ void hx_desktop_start(HxGame* game) {
   // The game's own mappings first, so that the player's variable wins.
   const String db("quoll://data/gamecontrollerdb.txt");
   const String dbFile = game->PathToFilePath(db);
-  // The community database is well under a megabyte; a file far larger than
-  // that is not one (one byte over the limit is enough to tell).
-  const size_t kMaxBytes = 8u << 20;
+  // The community database is about 0.6 MB. GLFW's reading of mappings
+  // grows faster than the text (2 MB already stalls start-up for seconds),
+  // so a file beyond 1 MiB is not read at all (one byte over the limit is
+  // enough to tell).
+  const size_t kMaxBytes = 1u << 20;
   const std::string text = hx_platform::ReadRegularFile(dbFile, kMaxBytes + 1);
   if (!text.empty()) {
-    const std::string name = dbFile.ToUtf8();
+    const std::string name = hx_platform::PathToBytes(dbFile);
     if (text.size() <= kMaxBytes) {
       hx_add_pad_mappings(text, name);
     } else {
-      fprintf(stderr, "zelk: ignored %s: larger than 8 MiB\n", name.c_str());
+      fprintf(stderr, "zelk: ignored %s: larger than 1 MiB\n", name.c_str());
       fflush(stderr);
     }
   }

@@ -1,4 +1,6 @@
 // Files, virtual paths and the persisted state file.
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -15,6 +17,57 @@ const char* const kStateFile = "./.quollstate";
 // The state text is about 130 bytes; a file beyond this reads as its first
 // 64 KiB (damaged, for the game's checksums to judge), never as gigabytes.
 const size_t kMaxStateBytes = 64 * 1024;
+
+// When the working folder cannot take the state (a read-only install, a
+// full disk, a file another program holds), it goes to the player's own
+// data folder instead, under the same name; a load reads whichever copy was
+// saved last. The working folder's copy is the game's normal place and is
+// written exactly as always; nothing else happens while it takes the state.
+//
+// "Saved last" is the files' modification time, with a tie going to the
+// working folder. Each save that succeeds makes its copy the newer one when
+// the other copy's time says otherwise (a clock set back, a coarse clock, a
+// folder on a machine whose clock runs ahead): only the per-user copy's time
+// is ever changed, since that folder is always the player's own.
+const int64_t kSecond = 1000000000;
+
+String UserStateFile() {
+  String folder = hx_platform::UserDataFolder();
+  if (folder.IsEmpty()) return folder;
+#ifdef _WIN32
+  return folder + String("\\.quollstate");
+#else
+  return folder + String("/.quollstate");
+#endif
+}
+
+String FolderOf(const String& file) {
+  for (int i = file.Length() - 1; i > 0; --i)
+    if (file[i] == '/' || file[i] == '\\') return file.Slice(0, i);
+  return String();
+}
+
+// After a save to `saved`: the per-user copy's time moved so that the copy
+// just written is the one a load reads.
+void MakeNewest(const String& saved, const String& other, const String& user) {
+  hx_platform::FileStamp s, o;
+  if (!hx_platform::StampOf(saved, &s) || !hx_platform::StampOf(other, &o) || s.SameFile(o)) return;
+  if (saved == user) {
+    if (s.written <= o.written) hx_platform::SetWrittenTime(user, o.written + kSecond);
+  } else if (o.written >= s.written) {
+    hx_platform::SetWrittenTime(user, s.written - kSecond);
+  }
+}
+
+// Where the last save went, so that the log has one line each time that
+// changes (and none while the working folder takes every save).
+enum class Place { kWorking, kUser, kNowhere };
+Place g_lastPlace = Place::kWorking;
+
+void Log(const std::string& line) {
+  fprintf(stderr, "zelk: %s\n", line.c_str());
+  fflush(stderr);
+}
 
 }  // namespace
 
@@ -78,14 +131,43 @@ unsigned char* HxGame::LoadData(String path, int* length) {
 }
 
 int HxGame::SaveState(String state) {
-  int result = hx_platform::ReplaceFileContents(String(kStateFile), hx_utf8_encode(state));
-  if (result == 0) hx_platform::StateSaved();
+  const std::string bytes = hx_utf8_encode(state);
+  const String here(kStateFile);
+  const int result = hx_platform::ReplaceFileContents(here, bytes);
+  const String user = UserStateFile();
+  if (result == 0) {
+    hx_platform::StateSaved();
+    if (!user.IsEmpty()) MakeNewest(here, user, user);
+    if (g_lastPlace != Place::kWorking) Log(std::string("saved the state to ") + kStateFile + " again");
+    g_lastPlace = Place::kWorking;
+    return 0;
+  }
+  if (user.IsEmpty()) return result;  // no other place on this system
+  const std::string userName = hx_platform::PathToBytes(user);
+  if (hx_platform::MakeFolders(FolderOf(user)) && hx_platform::ReplaceFileContents(user, bytes) == 0) {
+    MakeNewest(user, here, user);
+    if (g_lastPlace != Place::kUser)
+      Log(std::string("could not save the state to ") + kStateFile + "; saved it to " + userName);
+    g_lastPlace = Place::kUser;
+    return 0;
+  }
+  if (g_lastPlace != Place::kNowhere)
+    Log(std::string("could not save the state to ") + kStateFile + " or " + userName +
+        "; the state saved before is kept");
+  g_lastPlace = Place::kNowhere;
   return result;
 }
 
 // Only a regular file is read (a directory, FIFO or device reads as no
-// state), at most kMaxStateBytes of it, and opening never waits.
+// state), at most kMaxStateBytes of it, and opening never waits. Of the
+// two copies the one saved last is read.
 String HxGame::LoadState() {
-  std::string bytes = hx_platform::ReadRegularFile(String(kStateFile), kMaxStateBytes);
+  String file(kStateFile);
+  const String user = UserStateFile();
+  hx_platform::FileStamp here, mine;
+  if (!user.IsEmpty() && hx_platform::StampOf(user, &mine) &&
+      (!hx_platform::StampOf(file, &here) || (!here.SameFile(mine) && mine.written > here.written)))
+    file = user;
+  std::string bytes = hx_platform::ReadRegularFile(file, kMaxStateBytes);
   return String::FromBytes(reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
 }

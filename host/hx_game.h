@@ -61,9 +61,14 @@ class HxGame {
   virtual bool Suspended() { return _suspended; }
   virtual int Millisecs() { return 0; }
   virtual void GetDate(Array<int> date);
-  // Replaces "./.quollstate" in one step (temporary file, sync, rename):
-  // 0 done, -1 cannot open, -2 write failed (the old state is kept).
+  // Replaces "./.quollstate" in one step (temporary file, sync, rename), or
+  // where the working folder cannot take it, the same file in the player's
+  // own data folder (hx_platform::UserDataFolder): 0 when either took the
+  // state, otherwise the working folder's -1 (cannot open) or -2 (write
+  // failed); the old copies are kept. A standard-error line tells each
+  // change of the place the state goes to.
   virtual int SaveState(String state);
+  // The copy saved last of the two.
   virtual String LoadState();
   virtual String LoadString(String path);
   virtual bool PollJoystick(int port, Array<float> joyx, Array<float> joyy, Array<float> joyz,

@@ -1,17 +1,34 @@
 // The platform layer on Linux and other POSIX systems.
 #include "host/hx_platform.h"
 
+#include <pwd.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
+#include <string>
 
 namespace hx_platform {
 
 void InitProcess() {}
 
 FILE* OpenFile(const String& path, const String& mode) {
-  return fopen(path.ToUtf8().c_str(), mode.ToUtf8().c_str());
+  return fopen(PathToBytes(path).c_str(), mode.ToUtf8().c_str());
+}
+
+String UserDataFolder() {
+  // As the XDG base directory rules say: a relative XDG_DATA_HOME is not used.
+  const char* xdg = getenv("XDG_DATA_HOME");
+  if (xdg && xdg[0] == '/') return PathFromBytes(std::string(xdg) + "/zelk");
+  std::string home;
+  if (const char* env = getenv("HOME")) home = env;
+  if (home.empty() || home[0] != '/') {
+    struct passwd* pw = getpwuid(getuid());
+    home = pw && pw->pw_dir ? pw->pw_dir : "";
+  }
+  if (home.empty() || home[0] != '/') return String();
+  return PathFromBytes(home + "/.local/share/zelk");
 }
 
 void OpenUrl(const String& url) {
@@ -39,7 +56,7 @@ String ExecutablePath() {
     ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
     if (n <= 0) return String();
     if (static_cast<size_t>(n) < buf.size())
-      return String::FromBytes(reinterpret_cast<const unsigned char*>(buf.data()), static_cast<int>(n));
+      return PathFromBytes(buf.substr(0, static_cast<size_t>(n)));
     if (buf.size() >= 65536) return String();
     buf.resize(buf.size() * 2);
   }

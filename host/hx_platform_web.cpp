@@ -38,8 +38,11 @@ void Frame(void*) {
 void InitProcess() {}
 
 FILE* OpenFile(const String& path, const String& mode) {
-  return fopen(path.ToUtf8().c_str(), mode.ToUtf8().c_str());
+  return fopen(PathToBytes(path).c_str(), mode.ToUtf8().c_str());
 }
+
+// The page's storage (the working folder) is the player's own already.
+String UserDataFolder() { return String(); }
 
 void OpenUrl(const String& url) {
   // A new tab; the page itself stays.

@@ -1,6 +1,7 @@
 // Paths, file reading, the state file, OpenUrl and the image/sound loaders.
 #include <gtest/gtest.h>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -11,7 +12,9 @@
 #include <fstream>
 #include <functional>
 #include <sstream>
+#include <thread>
 
+#include "host/hx_platform.h"
 #include "host_test_util.h"
 #include "tests/common/png_bytes.h"
 
@@ -66,7 +69,25 @@ pid_t DeadPid() {
   return pid;
 }
 
-// Each test runs in a fresh working directory.
+// The player the permission cases run as: "nobody" when the tests run as
+// root (root writes anywhere), otherwise the test's own user.
+uid_t PlayerUid() { return geteuid() == 0 ? 65534 : geteuid(); }
+gid_t PlayerGid() { return geteuid() == 0 ? 65534 : getegid(); }
+
+// Sets a file's modification time to t seconds (and ns) since 1970.
+void SetMtime(const std::string& path, time_t t, long ns = 0) {
+  struct timespec times[2] = {{t, ns}, {t, ns}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+time_t MtimeOf(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 ? st.st_mtime : 0;
+}
+
+// Each test runs in a fresh working directory, with the player's own data
+// folder (XDG_DATA_HOME) in player/data inside it, player/ owned by the
+// player.
 class HostFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -78,13 +99,19 @@ class HostFiles : public ::testing::Test {
     dir_ = tmpl;
     ASSERT_EQ(chdir(dir_.c_str()), 0);
     mkdir("data", 0755);
+    mkdir("player", 0700);
+    ASSERT_EQ(chown("player", PlayerUid(), PlayerGid()), 0);
+    userData_ = dir_ + "/player/data";
+    userState_ = userData_ + "/zelk/.quollstate";
+    setenv("XDG_DATA_HOME", userData_.c_str(), 1);
   }
   void TearDown() override {
+    unsetenv("XDG_DATA_HOME");
     ASSERT_EQ(chdir(old_.c_str()), 0);
-    std::string cmd = "rm -rf '" + dir_ + "'";
+    std::string cmd = "chmod -R u+w '" + dir_ + "'; rm -rf '" + dir_ + "'";
     ASSERT_EQ(system(cmd.c_str()), 0);
   }
-  std::string old_, dir_;
+  std::string old_, dir_, userData_, userState_;
   TestGlfwGame game_;
 };
 
@@ -205,9 +232,13 @@ TEST_F(HostFiles, FailedSaveKeepsOldState) {
     setrlimit(RLIMIT_FSIZE, &lim);
     printf("%d", game_.SaveState(String("new state that is too long")));
   });
+  // The player's folder refuses it too: one line, and the working folder's
+  // result.
   EXPECT_EQ(r.out, "-2");
   EXPECT_EQ(ReadAll(".quollstate"), "old|1|");
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+  EXPECT_FALSE(Exists(userState_));
+  EXPECT_EQ(Named(userData_ + "/zelk", ".quollstate"), std::vector<std::string>());
   EXPECT_EQ(game_.LoadState(), String("old|1|"));
 }
 
@@ -225,7 +256,8 @@ TEST_F(HostFiles, StateFileShapes) {
     const char* name;
     std::function<void()> make;
     std::string loads;  // what LoadState gives ("*": whatever, within 64 KiB)
-    int saves;          // what SaveState(kNew) reports
+    int saves;          // what the working folder's replace reports; when it
+                        // fails the state goes to the player's folder
     std::function<void()> check;
   } cases[] = {
       {"plain 0600 file",
@@ -337,30 +369,37 @@ TEST_F(HostFiles, StateFileShapes) {
       {"stale temporary files",
        [&] {
          WriteAll(".quollstate", kOld);
-         WriteAll(".quollstate.tmp", "half a st");  // the fixed name of older builds
+         const time_t hourAgo = time(nullptr) - 3600;
+         WriteAll(".quollstate.tmp", "half a st");  // not the game's pattern: kept
          dead = ".quollstate.tmp." + std::to_string(DeadPid());
-         WriteAll(dead + ".Ab12Cd", "half");
-         mkdir((dead + ".dir").c_str(), 0755);      // not a file: left alone
-         WriteAll(".quollstate.tmp.1.Zz99Zz", "x");  // process 1 runs: its file stays
+         WriteAll(dead + ".Ab12Cd", "half");  // left by a killed save an hour ago
+         SetMtime(dead + ".Ab12Cd", hourAgo);
+         mkdir((dead + ".AAAAAA").c_str(), 0755);  // not a file: left alone
+         SetMtime(dead + ".AAAAAA", hourAgo);
+         WriteAll(".quollstate.tmp.1.Zz99Zz", "x");  // young: a save going on now
        },
        kOld, 0,
        [&] {
          EXPECT_EQ(ReadAll(".quollstate"), kNew);
-         std::vector<std::string> kept = {dead + ".dir", ".quollstate.tmp.1.Zz99Zz"};
+         std::vector<std::string> kept = {".quollstate.tmp", dead + ".AAAAAA", ".quollstate.tmp.1.Zz99Zz"};
          std::sort(kept.begin(), kept.end());
          EXPECT_EQ(Named(".", ".quollstate.tmp"), kept);
        }},
   };
   for (Case& c : cases) {
     SCOPED_TRACE(c.name);
-    ASSERT_EQ(system("rm -rf .quollstate .quollstate.tmp* store/* links/*"), 0);
+    ASSERT_EQ(system("rm -rf .quollstate .quollstate.tmp* store/* links/* player/data"), 0);
     mode_t mask = umask(022);
     c.make();
     ChildResult r = RunInChild([&] {
       alarm(5);
       auto t0 = std::chrono::steady_clock::now();
       String loaded = game_.LoadState();
-      int saved = game_.SaveState(String(kNew.c_str()));
+      // The working folder's own answer (a refused replace changes nothing),
+      // then the save as the game makes it.
+      int here = c.saves == 0 ? 0 : hx_platform::ReplaceFileContents(String("./.quollstate"), kNew);
+      int whole = game_.SaveState(String(kNew.c_str()));
+      int saved = whole != 0 ? 100 + whole : here;
       long ms = static_cast<long>(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
       printf("%d %ld %d %s", saved, ms, loaded.Length(), c.loads == "*" ? "" : loaded.ToUtf8().c_str());
     });
@@ -379,9 +418,9 @@ TEST_F(HostFiles, StateFileShapes) {
     EXPECT_EQ(saved, c.saves);
     EXPECT_LT(ms, 1000);
     c.check();
-    if (c.saves == 0) {
-      EXPECT_EQ(game_.LoadState().ToUtf8(), kNew);
-    }
+    // Saved in the working folder or, where that failed, in the player's.
+    EXPECT_EQ(ReadAll(userState_), c.saves == 0 ? "" : kNew);
+    EXPECT_EQ(game_.LoadState().ToUtf8(), kNew);
   }
 }
 
@@ -403,11 +442,13 @@ TEST_F(HostFiles, LoadStateIsCappedAt64KiB) {
 // folderWritable, may): "nobody" when the tests run as root, since root
 // writes anywhere; otherwise the test's own user with the folder made
 // read-only for the call.
+// The child's standard error goes with its output.
 ChildResult AsPlayer(const std::string& dir, bool folderWritable, const std::function<void()>& fn) {
   const bool root = geteuid() == 0;
   chmod(dir.c_str(), root ? (folderWritable ? 0777 : 0755) : (folderWritable ? 0755 : 0555));
   ChildResult r = RunInChild([&] {
-    if (root && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(77);
+    dup2(1, 2);
+    if (root && (setgid(PlayerGid()) != 0 || setuid(PlayerUid()) != 0)) _exit(77);
     fn();
   });
   chmod(dir.c_str(), 0700);
@@ -428,21 +469,32 @@ TEST_F(HostFiles, FolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
   EXPECT_EQ(after.st_mode & 07777, 0666u);
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
 
-  // Neither the folder nor the file: nothing can be saved.
+  // Neither the folder nor the file: the state goes to the player's own
+  // folder, and a load reads it from there.
   chmod(".quollstate", 0444);
-  r = AsPlayer(dir_, false, [this] { printf("%d", game_.SaveState(String("newer|"))); });
-  EXPECT_EQ(r.out, "-1");
+  r = AsPlayer(dir_, false, [this] {
+    printf("%d|", game_.SaveState(String("newer|")));
+    printf("%s", game_.LoadState().ToUtf8().c_str());
+  });
+  EXPECT_EQ(r.out, "zelk: could not save the state to ./.quollstate; saved it to " + userState_ + "\n0|newer|");
   EXPECT_EQ(ReadAll(".quollstate"), "new|");
+  EXPECT_EQ(ReadAll(userState_), "newer|");
 }
 
 TEST_F(HostFiles, ReadOnlyStateFileIsLeftAsItIs) {
   WriteAll(".quollstate", "kept|");
   chmod(".quollstate", 0444);
-  ChildResult r = AsPlayer(dir_, true, [this] { printf("%d", game_.SaveState(String("new|"))); });
-  EXPECT_EQ(r.out, "-1");
+  ChildResult r = AsPlayer(dir_, true, [this] {
+    printf("%d ", hx_platform::ReplaceFileContents(String("./.quollstate"), "new|"));
+    fflush(stdout);
+    printf("%d", game_.SaveState(String("new|")));
+  });
+  // Refused in the working folder, saved in the player's.
+  EXPECT_EQ(r.out, "-1 zelk: could not save the state to ./.quollstate; saved it to " + userState_ + "\n0");
   EXPECT_EQ(ReadAll(".quollstate"), "kept|");
   EXPECT_EQ(ModeOf(".quollstate"), 0444u);
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+  EXPECT_EQ(ReadAll(userState_), "new|");
 }
 
 // Two copies of the game in one folder save at the same time: each uses a
@@ -474,6 +526,329 @@ TEST_F(HostFiles, TwoCopiesSavingAtOnceNeverTearTheFile) {
   std::string last = ReadAll(".quollstate");
   EXPECT_TRUE(last == a || last == b);
   EXPECT_EQ(Named(".", ".quollstate.tmp"), std::vector<std::string>());
+}
+
+volatile sig_atomic_t g_failedSaves = 0;
+
+// Several copies of the game saving in a loop in a folder that takes no new
+// file (each rewrites the file in place), and a load beside them: every load
+// gives one of the complete texts, never a mixture, a longer text's tail
+// after a shorter one, or zero bytes.
+TEST_F(HostFiles, CopiesRewritingInPlaceNeverTearTheFileForALoad) {
+  const std::vector<std::string> texts = {std::string(100, 'a') + "|", std::string(90, 'b') + "|",
+                                          std::string(7, 'c') + "|"};
+  WriteAll(".quollstate", texts[0]);
+  chmod(".quollstate", 0666);
+  struct stat before;
+  ASSERT_EQ(stat(".quollstate", &before), 0);
+  const int kReads = 4000;  // the end-to-end test with the real game makes 20,000
+  ChildResult r = AsPlayer(dir_, false, [&] {
+    std::vector<pid_t> copies;
+    for (size_t i = 0; i < texts.size(); ++i) {
+      pid_t pid = fork();
+      if (pid == 0) {
+        // Until the reader is done (SIGTERM ends the copy with its count).
+        signal(SIGTERM, [](int) { _exit(g_failedSaves == 0 ? 0 : 1); });
+        for (;;) g_failedSaves = g_failedSaves + (game_.SaveState(String(texts[i].c_str())) != 0);
+      }
+      copies.push_back(pid);
+    }
+    int torn = 0, empty = 0;
+    for (int k = 0; k < kReads; ++k) {
+      std::string now = game_.LoadState().ToUtf8();
+      if (now.empty()) ++empty;
+      else if (std::find(texts.begin(), texts.end(), now) == texts.end()) ++torn;
+    }
+    int failedCopies = 0;
+    for (pid_t pid : copies) kill(pid, SIGTERM);
+    for (pid_t pid : copies) {
+      int st = 0;
+      waitpid(pid, &st, 0);
+      if (WIFEXITED(st) && WEXITSTATUS(st) != 0) ++failedCopies;
+    }
+    printf("torn %d empty %d failed %d", torn, empty, failedCopies);
+  });
+  // A save that waited for the lock longer than a second went to the
+  // player's folder instead (a whole text too); on a loaded machine that
+  // may happen, so only the texts are judged.
+  int torn = -1, empty = -1, failed = -1;
+  const size_t at = r.out.find("torn ");
+  ASSERT_NE(at, std::string::npos) << r.out;
+  ASSERT_EQ(sscanf(r.out.c_str() + at, "torn %d empty %d failed %d", &torn, &empty, &failed), 3) << r.out;
+  EXPECT_EQ(torn, 0);
+  EXPECT_EQ(empty, 0);
+  EXPECT_EQ(failed, 0);
+  std::string last = ReadAll(".quollstate");
+  EXPECT_NE(std::find(texts.begin(), texts.end(), last), texts.end()) << last;
+  struct stat after;
+  ASSERT_EQ(stat(".quollstate", &after), 0);
+  EXPECT_EQ(after.st_ino, before.st_ino) << "rewritten in place";
+  if (Exists(userState_)) {
+    EXPECT_NE(std::find(texts.begin(), texts.end(), ReadAll(userState_)), texts.end());
+  }
+}
+
+// A rewrite in place that cannot write all of the new text (the file system
+// refuses more than 8 bytes per file, as a full disk would) puts the old
+// bytes back.
+TEST_F(HostFiles, AFailedRewriteInPlacePutsTheOldTextBack) {
+  WriteAll(".quollstate", "old|1|");
+  chmod(".quollstate", 0666);
+  ChildResult r = AsPlayer(dir_, false, [this] {
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit lim = {8, 8};
+    setrlimit(RLIMIT_FSIZE, &lim);
+    printf("%d", hx_platform::ReplaceFileContents(String("./.quollstate"), "new state that is too long"));
+  });
+  EXPECT_EQ(r.out, "-2");
+  EXPECT_EQ(ReadAll(".quollstate"), "old|1|");
+}
+
+// The rewrite in place holds an exclusive lock that a load waits for, and a
+// load holds a shared one that the rewrite waits for.
+TEST_F(HostFiles, RewriteInPlaceAndLoadsTakeLocks) {
+  WriteAll(".quollstate", "old|");
+  chmod(".quollstate", 0666);
+  // A reader (another copy loading) holds the shared lock for 300 ms.
+  int fd = open(".quollstate", O_RDONLY);
+  ASSERT_GE(fd, 0);
+  struct flock fl = {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &fl), 0);
+  std::thread release([&] {
+    usleep(300000);
+    close(fd);
+  });
+  ChildResult r = AsPlayer(dir_, false, [&] {
+    close(fd);  // the parent's lock is the one that counts
+    auto t0 = std::chrono::steady_clock::now();
+    int saved = hx_platform::ReplaceFileContents(String("./.quollstate"), "new|");
+    printf("%d %d", saved,
+           static_cast<int>(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count()));
+  });
+  release.join();
+  int saved = 9, ms = 0;
+  ASSERT_EQ(sscanf(r.out.c_str(), "%d %d", &saved, &ms), 2) << r.out;
+  EXPECT_EQ(saved, 0);
+  EXPECT_GE(ms, 200) << "the rewrite waited for the reader";
+  EXPECT_EQ(ReadAll(".quollstate"), "new|");
+
+  // A writer that holds its lock for longer than a save takes: the rewrite
+  // gives up (and the state goes elsewhere), a load reads what is there.
+  fd = open(".quollstate", O_RDWR);
+  fl.l_type = F_WRLCK;
+  ASSERT_EQ(fcntl(fd, F_OFD_SETLK, &fl), 0);
+  r = AsPlayer(dir_, false, [&] {
+    close(fd);
+    int saved = hx_platform::ReplaceFileContents(String("./.quollstate"), "newer|");
+    printf("%d %s", saved, hx_platform::ReadRegularFile(String("./.quollstate"), 100).c_str());
+  });
+  close(fd);
+  EXPECT_EQ(r.out, "-1 new|");
+}
+
+// Which temporary files a save clears away: only files of the game's own
+// pattern, "<name>.tmp.<pid>.<6 letters or digits>", older than five
+// minutes, beside the file the state file names.
+TEST_F(HostFiles, StaleTemporaryFileCleanup) {
+  const time_t now = time(nullptr);
+  struct Case {
+    const char* name;
+    time_t age;  // seconds
+    const char* kind;  // "file", "dir", "link"
+    bool removed;
+  } cases[] = {
+      {".quollstate.tmp.4321.Ab12Cd", 3600, "file", true},
+      {".quollstate.tmp.1.zzzzzz", 400, "file", true},       // whatever the process id
+      {".quollstate.tmp.4321.Ab12Cd2", 3600, "file", false},  // random part too long
+      {".quollstate.tmp.4321.Ab12C", 3600, "file", false},    // too short
+      {".quollstate.tmp.4321.Ab-2Cd", 3600, "file", false},   // not letters or digits
+      {".quollstate.tmp..Ab12Cd", 3600, "file", false},       // no process id
+      {".quollstate.tmp.12x.Ab12Cd", 3600, "file", false},
+      {".quollstate.tmp.4321.Ab12Cd.bak", 3600, "file", false},
+      {".quollstate.tmp", 3600, "file", false},  // a name the player may use
+      {".quollstate.tmp.4321", 3600, "file", false},
+      {"x.quollstate.tmp.4321.Ab12Cd", 3600, "file", false},
+      {".quollstate.tmp.4321.Yz98Xw", 60, "file", false},   // young: a copy saving now
+      {".quollstate.tmp.99999999.Yz98Xw", 100, "file", false},  // another pid namespace's live one
+      {".quollstate.tmp.4321.Dir123", 3600, "dir", false},
+      {".quollstate.tmp.4321.Lnk123", 3600, "link", false},
+  };
+  for (const Case& c : cases) {
+    std::string kind = c.kind;
+    if (kind == "file") WriteAll(c.name, "half");
+    if (kind == "dir") mkdir(c.name, 0755);
+    if (kind == "link") symlink("data", c.name);
+    struct timespec times[2] = {{now - c.age, 0}, {now - c.age, 0}};
+    utimensat(AT_FDCWD, c.name, times, AT_SYMLINK_NOFOLLOW);
+  }
+  // Beside the file a link names: with .quollstate -> notes, the notes'
+  // own temporary names are the ones looked at, and "notes.tmp" is the
+  // player's.
+  mkdir("docs", 0755);
+  WriteAll("docs/notes", "1|");
+  WriteAll("docs/notes.tmp", "the player's own notes");
+  WriteAll("docs/notes.tmp.4321.Ab12Cd", "half");
+  WriteAll("docs/notes.tmp.4321.Yz98Xw", "half");
+  SetMtime("docs/notes.tmp", now - 3600);
+  SetMtime("docs/notes.tmp.4321.Ab12Cd", now - 3600);
+  ASSERT_EQ(game_.SaveState(String("2|")), 0);
+  for (const Case& c : cases) {
+    struct stat st;
+    EXPECT_EQ(lstat(c.name, &st) != 0, c.removed) << c.name;
+  }
+  symlink("docs/notes", "link-state");
+  ASSERT_EQ(hx_platform::ReplaceFileContents(String("link-state"), "3|"), 0);
+  EXPECT_EQ(ReadAll("docs/notes"), "3|");
+  EXPECT_EQ(ReadAll("docs/notes.tmp"), "the player's own notes");
+  EXPECT_FALSE(Exists("docs/notes.tmp.4321.Ab12Cd"));
+  EXPECT_TRUE(Exists("docs/notes.tmp.4321.Yz98Xw"));
+}
+
+// The player's own data folder: XDG_DATA_HOME when it is an absolute path,
+// else ~/.local/share.
+TEST_F(HostFiles, ThePlayersFolderFollowsXdgDataHome) {
+  struct Case {
+    const char* xdg;  // nullptr: unset
+    const char* home;
+    const char* folder;
+  } cases[] = {
+      {"/srv/x", "/home/p", "/srv/x/zelk"},
+      {"/srv/x/", "/home/p", "/srv/x//zelk"},
+      {"relative/x", "/home/p", "/home/p/.local/share/zelk"},
+      {"", "/home/p", "/home/p/.local/share/zelk"},
+      {nullptr, "/home/p", "/home/p/.local/share/zelk"},
+      {nullptr, "/home/\xf0\x9f\x8e\xae \xe9", "/home/\xf0\x9f\x8e\xae \xe9/.local/share/zelk"},
+  };
+  for (const Case& c : cases) {
+    ChildResult r = RunInChild([&] {
+      if (c.xdg) setenv("XDG_DATA_HOME", c.xdg, 1);
+      else unsetenv("XDG_DATA_HOME");
+      setenv("HOME", c.home, 1);
+      printf("%s", hx_platform::PathToBytes(hx_platform::UserDataFolder()).c_str());
+    });
+    EXPECT_EQ(r.out, c.folder) << (c.xdg ? c.xdg : "(unset)");
+  }
+}
+
+// Which copy a load reads: the one saved last by the files' times, a tie
+// going to the working folder; and each save makes its own copy the newer
+// one when the other's time says otherwise (only the player's copy's time
+// is ever moved).
+TEST_F(HostFiles, ALoadReadsTheCopySavedLast) {
+  const time_t t = time(nullptr) - 1000;
+  mkdir((userData_).c_str(), 0700);
+  mkdir((userData_ + "/zelk").c_str(), 0700);
+  struct Case {
+    const char* name;
+    long here, mine;  // seconds after t; -1: no such copy
+    const char* loads;
+  } cases[] = {
+      {"only the working folder's", 0, -1, "here|"},
+      {"only the player's", -1, 0, "mine|"},
+      {"the player's is newer", 0, 5, "mine|"},
+      {"the working folder's is newer", 5, 0, "here|"},
+      {"a tie", 3, 3, "here|"},
+      {"neither", -1, -1, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    remove(".quollstate");
+    remove(userState_.c_str());
+    if (c.here >= 0) {
+      WriteAll(".quollstate", "here|");
+      SetMtime(".quollstate", t + c.here);
+    }
+    if (c.mine >= 0) {
+      WriteAll(userState_, "mine|");
+      SetMtime(userState_, t + c.mine);
+    }
+    EXPECT_EQ(game_.LoadState().ToUtf8(), c.loads);
+  }
+  // Nanoseconds count.
+  WriteAll(".quollstate", "here|");
+  WriteAll(userState_, "mine|");
+  SetMtime(".quollstate", t, 500);
+  SetMtime(userState_, t, 501);
+  EXPECT_EQ(game_.LoadState().ToUtf8(), "mine|");
+
+  // The player's copy a day in the future (a clock set wrong when it was
+  // saved): a save in the working folder still is what the next load reads.
+  SetMtime(userState_, time(nullptr) + 86400);
+  ASSERT_EQ(game_.SaveState(String("saved here|")), 0);
+  EXPECT_EQ(game_.LoadState().ToUtf8(), "saved here|");
+  EXPECT_EQ(ReadAll(userState_), "mine|");
+  EXPECT_LT(MtimeOf(userState_), MtimeOf(".quollstate"));
+
+  // The working folder's copy in the future, then a save that only the
+  // player's folder takes: that save is what the next load reads.
+  SetMtime(".quollstate", time(nullptr) + 86400);
+  chmod(".quollstate", 0444);
+  const std::string chown = "chown -R " + std::to_string(PlayerUid()) + " '" + dir_ + "/player'";
+  ASSERT_EQ(system(chown.c_str()), 0);
+  ChildResult r = AsPlayer(dir_, false, [this] {
+    int saved = game_.SaveState(String("saved there|"));
+    printf("%d %s", saved, game_.LoadState().ToUtf8().c_str());
+  });
+  EXPECT_NE(r.out.find("0 saved there|"), std::string::npos) << r.out;
+  EXPECT_EQ(ReadAll(".quollstate"), "saved here|");
+
+  // The working folder being the player's folder: one file, read as it is.
+  chmod(".quollstate", 0644);
+  ChildResult same = RunInChild([&] {
+    setenv("XDG_DATA_HOME", (dir_ + "/same").c_str(), 1);
+    mkdir((dir_ + "/same").c_str(), 0700);
+    symlink(dir_.c_str(), (dir_ + "/same/zelk").c_str());
+    printf("%d ", game_.SaveState(String("one|")));
+    printf("%s", game_.LoadState().ToUtf8().c_str());
+  });
+  EXPECT_EQ(same.out, "0 one|");
+}
+
+// A save that neither place takes: one line (not one per save), the old
+// copies as they were, and the working folder's result.
+TEST_F(HostFiles, ASaveNoPlaceTakesIsOneLineAndKeepsBothCopies) {
+  WriteAll(".quollstate", "here|");
+  chmod(".quollstate", 0444);
+  mkdir(userData_.c_str(), 0700);
+  mkdir((userData_ + "/zelk").c_str(), 0700);
+  WriteAll(userState_, "mine|");
+  chmod(userState_.c_str(), 0444);
+  const std::string chown = "chown -R " + std::to_string(PlayerUid()) + " '" + dir_ + "/player'";
+  ASSERT_EQ(system(chown.c_str()), 0);
+  ChildResult r = AsPlayer(dir_, false, [this] {
+    for (int i = 0; i < 3; ++i) {
+      printf("%d\n", game_.SaveState(String("new|")));
+      fflush(stdout);
+    }
+  });
+  EXPECT_EQ(r.out, "zelk: could not save the state to ./.quollstate or " + userState_ +
+                       "; the state saved before is kept\n-1\n-1\n-1\n");
+  EXPECT_EQ(ReadAll(".quollstate"), "here|");
+  EXPECT_EQ(ReadAll(userState_), "mine|");
+  EXPECT_EQ(Named(userData_ + "/zelk", ".quollstate.tmp"), std::vector<std::string>());
+}
+
+// The state file's folder by odd names, in the player's folder (a read-only
+// working folder sends the save there): the file is made under exactly
+// those bytes and read back from them.
+TEST_F(HostFiles, ThePlayersFolderByOddNames) {
+  const char* names[] = {"\xf0\x9f\x8e\xae", "caf\xe9-latin1", "with spaces", "-leading-dash", "\xed\xa0\x80-cesu"};
+  WriteAll(".quollstate", "here|");
+  chmod(".quollstate", 0444);
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::string folder = dir_ + "/player/" + name;
+    ChildResult r = AsPlayer(dir_, false, [&] {
+      setenv("XDG_DATA_HOME", folder.c_str(), 1);
+      printf("%d|", game_.SaveState(String("odd|")));
+      printf("%s", game_.LoadState().ToUtf8().c_str());
+    });
+    EXPECT_EQ(r.out, "zelk: could not save the state to ./.quollstate; saved it to " + folder +
+                         "/zelk/.quollstate\n0|odd|");
+    EXPECT_EQ(ReadAll(folder + "/zelk/.quollstate"), "odd|");
+  }
 }
 
 TEST_F(HostFiles, OpenUrlPassesTextAsOneArgumentWithoutShell) {

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/hx_desktop.h"
 #include "host/hx_glfw_game.h"
 #include "host/hx_platform.h"
 #include "runtime/hx_runtime.h"
@@ -56,19 +57,27 @@ class TempCwd {
     GetCurrentDirectoryW(MAX_PATH, old);
     old_ = old;
     SetCurrentDirectoryW(dir_.c_str());
+    // Saves that fall back to the player's folder stay inside the test.
+    wchar_t appData[MAX_PATH];
+    hadAppData_ = GetEnvironmentVariableW(L"APPDATA", appData, MAX_PATH) > 0;
+    if (hadAppData_) oldAppData_ = appData;
+    SetEnvironmentVariableW(L"APPDATA", (dir_ + L"\\roaming").c_str());
 #else
     char tmpl[] = "/tmp/zelk-platform-XXXXXX";
     dir_ = mkdtemp(tmpl);
     char old[4096];
     old_ = getcwd(old, sizeof old) ? old : "/";
     if (chdir(dir_.c_str()) != 0) ADD_FAILURE() << "chdir";
+    setenv("XDG_DATA_HOME", (dir_ + "/roaming").c_str(), 1);
 #endif
   }
   ~TempCwd() {
 #ifdef _WIN32
     SetCurrentDirectoryW(old_.c_str());
+    SetEnvironmentVariableW(L"APPDATA", hadAppData_ ? oldAppData_.c_str() : nullptr);
     RemoveTree(dir_);
 #else
+    unsetenv("XDG_DATA_HOME");
     if (chdir(old_.c_str()) != 0) ADD_FAILURE() << "chdir back";
     std::string cmd = "chmod -R u+w '" + dir_ + "' && rm -rf '" + dir_ + "'";
     if (system(cmd.c_str()) != 0) ADD_FAILURE() << "cleanup";
@@ -94,7 +103,8 @@ class TempCwd {
     RemoveDirectoryW(dir.c_str());
   }
   static inline int counter_ = 0;
-  std::wstring dir_, old_;
+  std::wstring dir_, old_, oldAppData_;
+  bool hadAppData_ = false;
 #else
   std::string dir_, old_;
 #endif
@@ -245,6 +255,14 @@ int ChildMain(const std::string& mode) {
   }
   if (mode == "error") hxError(String("Image frame outside surface"));
   if (mode == "quit") hxError(String());
+  if (mode == "exe") {
+    // The running program's path and the data folder found beside it, as
+    // bytes.
+    HxDataFolder folder = hx_find_data_folder(hx_executable_dir());
+    printf("%s\n%d %s", hx_platform::PathToBytes(hx_platform::ExecutablePath()).c_str(), folder.found ? 1 : 0,
+           hx_platform::PathToBytes(folder.root).c_str());
+    return 0;
+  }
   // Real faults where the platform turns them into signals.
   hx_install_signal_handlers();
   [[maybe_unused]] volatile int zero = 0;
@@ -359,48 +377,88 @@ TEST(PlatformState, SaveOverAFolderFailsAndKeepsIt) {
 #else
   mkdir(".quollstate", 0755);
 #endif
-  EXPECT_LT(game.SaveState(String("1|")), 0);
+  EXPECT_LT(hx_platform::ReplaceFileContents(String(".quollstate"), "1|"), 0);
   EXPECT_EQ(Listing(), std::set<std::u16string>{u".quollstate"});
+  // The game's save goes to the player's folder instead.
+  EXPECT_EQ(game.SaveState(String("1|")), 0);
+  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u"roaming"}));
+  EXPECT_EQ(game.LoadState().ToUtf8(), "1|");
 }
 
 #ifdef _WIN32
 const std::string kOld = "0|0|0|old|";
 
-// Each case prepares the folder (the old state is already there), saves,
-// and says whether the old state must survive.
+std::wstring WorkingFolder() {
+  wchar_t buf[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, buf);
+  return buf;
+}
+
+// The state file in the player's folder (%APPDATA% is set by TempCwd).
+String AppDataState() {
+  std::wstring p = WorkingFolder() + L"\\roaming\\Zelk\\.quollstate";
+  return String(p.c_str(), static_cast<int>(p.size()));
+}
+
+// Each case prepares the folder (the old state is already there); the
+// replace in the working folder fails with the code given and keeps the old
+// state, and the game's save then goes to %APPDATA%\Zelk.
 struct FailCase {
   const char* name;
   int expected;
 };
 
-TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndRemovesItsTemporaryFile) {
-  for (const FailCase& c : {FailCase{"read-only target", -2}, FailCase{"target locked by another program", -2},
-                            FailCase{"temporary file cannot be made", -1}}) {
+TEST(PlatformState, AFailedWindowsSaveKeepsTheOldStateAndGoesToTheAppDataFolder) {
+  for (const FailCase& c : {FailCase{"read-only target", -1}, FailCase{"target locked by another program", -1},
+                            FailCase{"a folder in the file's place", -1}}) {
     SCOPED_TRACE(c.name);
     TempCwd cwd;
     HxGlfwGame game;
-    WriteAll(String(".quollstate"), kOld);
-    HANDLE lock = INVALID_HANDLE_VALUE;
-    std::wstring temp = L".quollstate.tmp" + std::to_wstring(GetCurrentProcessId());
     std::string name = c.name;
+    if (name == "a folder in the file's place") {
+      _wmkdir(L".quollstate");
+    } else {
+      WriteAll(String(".quollstate"), kOld);
+    }
+    HANDLE lock = INVALID_HANDLE_VALUE;
     if (name == "read-only target") SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_READONLY);
     if (name == "target locked by another program")
       lock = CreateFileW(L".quollstate", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (name == "temporary file cannot be made") CreateDirectoryW(temp.c_str(), nullptr);
 
-    EXPECT_EQ(game.SaveState(String("1|new|")), c.expected);
+    EXPECT_EQ(hx_platform::ReplaceFileContents(String(".quollstate"), "1|new|"), c.expected);
+    EXPECT_EQ(game.SaveState(String("1|new|")), 0);
+    EXPECT_EQ(ReadAll(AppDataState()), "1|new|");
+    EXPECT_EQ(game.LoadState().ToUtf8(), "1|new|");
     if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
     SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
-    std::set<std::u16string> left = Listing();
-    left.erase(std::u16string(temp.begin(), temp.end()));  // the folder made for the third case
-    EXPECT_EQ(left, std::set<std::u16string>{u".quollstate"});
-    if (name != "temporary file cannot be made") {
-      // Once the obstacle is gone the next save goes through.
-      EXPECT_EQ(game.SaveState(String("1|new|")), 0);
-      EXPECT_EQ(ReadAll(String(".quollstate")), "1|new|");
+    if (name != "a folder in the file's place") {
+      EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+    }
+    EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u"roaming"}));
+    if (name != "a folder in the file's place") {
+      // Once the obstacle is gone the next save goes to the working folder
+      // again, and that copy, now the newer one, is what a load reads.
+      Sleep(20);
+      EXPECT_EQ(game.SaveState(String("2|newer|")), 0);
+      EXPECT_EQ(ReadAll(String(".quollstate")), "2|newer|");
+      EXPECT_EQ(game.LoadState().ToUtf8(), "2|newer|");
+      EXPECT_EQ(ReadAll(AppDataState()), "1|new|");
     }
   }
+}
+
+TEST(PlatformState, AWindowsSaveThatCanGoNowhereReportsTheWorkingFoldersCode) {
+  TempCwd cwd;
+  HxGlfwGame game;
+  WriteAll(String(".quollstate"), kOld);
+  SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_READONLY);
+  _wmkdir(L"roaming");
+  // A file where the Zelk folder would go: no folder can be made.
+  WriteAll(String("roaming\\Zelk"), "in the way");
+  EXPECT_EQ(game.SaveState(String("1|new|")), -1);
+  SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(ReadAll(String(".quollstate")), kOld);
+  EXPECT_EQ(game.LoadState().ToUtf8(), kOld);
 }
 
 TEST(PlatformState, WindowsSaveKeepsTheHiddenAttributeAndClearsOldTemporaryFiles) {
@@ -408,27 +466,198 @@ TEST(PlatformState, WindowsSaveKeepsTheHiddenAttributeAndClearsOldTemporaryFiles
   HxGlfwGame game;
   WriteAll(String(".quollstate"), kOld);
   SetFileAttributesW(L".quollstate", FILE_ATTRIBUTE_HIDDEN);
-  // A temporary file of a save killed an hour ago, and one of a save that
-  // may be going on right now in another copy of the game.
-  WriteAll(String(".quollstate.tmp999991"), "stale");
-  WriteAll(String(".quollstate.tmp999992"), "busy");
-  HANDLE h = CreateFileW(L".quollstate.tmp999991", FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-  ASSERT_NE(h, INVALID_HANDLE_VALUE);
-  FILETIME ft;
-  GetSystemTimeAsFileTime(&ft);
-  ULARGE_INTEGER t;
-  t.LowPart = ft.dwLowDateTime;
-  t.HighPart = ft.dwHighDateTime;
-  t.QuadPart -= 3600ULL * 10000000ULL;
-  ft.dwLowDateTime = t.LowPart;
-  ft.dwHighDateTime = t.HighPart;
-  SetFileTime(h, nullptr, nullptr, &ft);
-  CloseHandle(h);
+  // Temporary files of a save killed an hour ago (of this game's pattern,
+  // or not), and one of a save that may be going on right now in another
+  // copy of the game.
+  const wchar_t* old[] = {L".quollstate.tmp.999991.Ab12Cd", L".quollstate.tmp999991", L".quollstate.tmp.1.abc",
+                          L".quollstate.tmp.1.Ab12Cd.bak", L"notes.tmp.1.Ab12Cd"};
+  for (const wchar_t* name : old) {
+    std::wstring n = name;
+    WriteAll(String(n.c_str(), static_cast<int>(n.size())), "stale");
+    HANDLE h = CreateFileW(name, FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    FILETIME ft;
+    GetSystemTimeAsFileTime(&ft);
+    ULARGE_INTEGER t;
+    t.LowPart = ft.dwLowDateTime;
+    t.HighPart = ft.dwHighDateTime;
+    t.QuadPart -= 3600ULL * 10000000ULL;
+    ft.dwLowDateTime = t.LowPart;
+    ft.dwHighDateTime = t.HighPart;
+    SetFileTime(h, nullptr, nullptr, &ft);
+    CloseHandle(h);
+  }
+  WriteAll(String(".quollstate.tmp.999992.Zz99Zz"), "busy");
 
   EXPECT_EQ(game.SaveState(String("2|")), 0);
   EXPECT_EQ(ReadAll(String(".quollstate")), "2|");
   EXPECT_TRUE(GetFileAttributesW(L".quollstate") & FILE_ATTRIBUTE_HIDDEN);
-  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u".quollstate.tmp999992"}));
+  EXPECT_EQ(Listing(), (std::set<std::u16string>{u".quollstate", u".quollstate.tmp.999992.Zz99Zz",
+                                                 u".quollstate.tmp999991", u".quollstate.tmp.1.abc",
+                                                 u".quollstate.tmp.1.Ab12Cd.bak", u"notes.tmp.1.Ab12Cd"}));
+}
+
+// In a folder that takes no new file (set up by the test run, see
+// tests/platform/CMakeLists.txt) the save rewrites the file in place: under
+// an exclusive lock that waits for a reader's shared one, and with the
+// whole new text.
+TEST(PlatformState, AWindowsFolderThatTakesNoNewFileGetsTheFileRewrittenInPlace) {
+  const char* folder = getenv("ZELK_NO_NEW_FILES");
+  if (!folder) GTEST_SKIP() << "no folder that takes no new file was set up";
+  std::wstring dir(folder, folder + strlen(folder));
+  std::wstring probe = dir + L"\\probe";
+  HANDLE h = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    CloseHandle(h);
+    DeleteFileW(probe.c_str());
+    GTEST_SKIP() << "the file system could not make the folder refuse new files";
+  }
+  wchar_t old[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, old);
+  ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+  // The old text is "old|" (4 bytes); each save here is longer or shorter.
+  EXPECT_EQ(hx_platform::ReplaceFileContents(String(".quollstate"), "a longer new text|"), 0);
+  EXPECT_EQ(ReadAll(String(".quollstate")), "a longer new text|");
+
+  HANDLE reader = CreateFileW(L".quollstate", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  OVERLAPPED at = {};
+  ASSERT_TRUE(LockFileEx(reader, 0, 0, MAXDWORD, MAXDWORD, &at));
+  std::thread release([&] {
+    Sleep(300);
+    OVERLAPPED at2 = {};
+    UnlockFileEx(reader, 0, MAXDWORD, MAXDWORD, &at2);
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  int saved = hx_platform::ReplaceFileContents(String(".quollstate"), "short|");
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  release.join();
+  CloseHandle(reader);
+  EXPECT_EQ(saved, 0);
+  EXPECT_GE(ms, 200.0) << "the rewrite waited for the reader";
+  EXPECT_EQ(ReadAll(String(".quollstate")), "short|");
+  // The game's save goes the same way, with nothing in %APPDATA%.
+  {
+    TempCwd cwd;  // for its %APPDATA%
+    std::wstring appData = WorkingFolder() + L"\\roaming";
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.c_str()));
+    HxGlfwGame game;
+    EXPECT_EQ(game.SaveState(String("old|")), 0);
+    EXPECT_EQ(ReadAll(String(".quollstate")), "old|");
+    EXPECT_EQ(GetFileAttributesW(appData.c_str()), INVALID_FILE_ATTRIBUTES);
+  }
+  SetCurrentDirectoryW(old);
+}
+
+// A reader holding the file under a shared lock (as every load does) keeps
+// a rewrite in place out until it is done; a held exclusive lock keeps a
+// load from reading a half-written file.
+TEST(PlatformState, WindowsLoadsWaitForALockedRewrite) {
+  TempCwd cwd;
+  WriteAll(String(".quollstate"), kOld);
+  HANDLE h = CreateFileW(L".quollstate", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  OVERLAPPED at = {};
+  ASSERT_TRUE(LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &at));
+  std::thread release([&] {
+    Sleep(300);
+    OVERLAPPED at2 = {};
+    UnlockFileEx(h, 0, MAXDWORD, MAXDWORD, &at2);
+  });
+  auto t0 = std::chrono::steady_clock::now();
+  std::string got = hx_platform::ReadRegularFile(String(".quollstate"), 1000);
+  double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  release.join();
+  CloseHandle(h);
+  EXPECT_EQ(got, kOld);
+  EXPECT_GE(ms, 200.0);
+}
+#endif
+
+#ifndef _WIN32
+// ---------------------------------------------------------------- byte names
+
+// A POSIX name is bytes: every name goes into the game's text and comes
+// back as the same bytes; UTF-8 reads as its characters (beyond U+FFFF as a
+// surrogate pair), any other byte as U+DC80 + (byte - 0x80).
+TEST(PlatformPaths, NamesAreBytesThatComeBackExactly) {
+  struct Case {
+    const char* name;
+    std::string bytes;
+    std::vector<Char> text;
+  } cases[] = {
+      {"ASCII", "bin/zelk", {'b', 'i', 'n', '/', 'z', 'e', 'l', 'k'}},
+      {"two and three bytes", "\xc3\xa9\xe2\x82\xac", {0xE9, 0x20AC}},
+      {"emoji (four bytes)", "/home/u/\xf0\x9f\x8e\xae/bin",
+       {'/', 'h', 'o', 'm', 'e', '/', 'u', '/', 0xD83C, 0xDFAE, '/', 'b', 'i', 'n'}},
+      {"highest character", "\xf4\x8f\xbf\xbf", {0xDBFF, 0xDFFF}},
+      {"Latin-1 byte", "caf\xe9", {'c', 'a', 'f', 0xDCE9}},
+      {"lone continuation byte", "\x80", {0xDC80}},
+      {"cut-off sequence", "a\xe2\x82", {'a', 0xDCE2, 0xDC82}},
+      {"overlong slash", "\xc0\xaf", {0xDCC0, 0xDCAF}},
+      {"encoded surrogate", "\xed\xa0\x80", {0xDCED, 0xDCA0, 0xDC80}},
+      {"beyond U+10FFFF", "\xf4\x90\x80\x80", {0xDCF4, 0xDC90, 0xDC80, 0xDC80}},
+      {"the bytes an escape would write", "\xed\xb3\xa9", {0xDCED, 0xDCB3, 0xDCA9}},
+      {"every high byte", "", {}},
+  };
+  for (int b = 0x80; b <= 0xff; ++b) cases[11].bytes += static_cast<char>(b);
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    String text = hx_platform::PathFromBytes(c.bytes);
+    if (!c.text.empty()) {
+      EXPECT_EQ(U16(text), std::u16string(c.text.begin(), c.text.end()));
+    }
+    EXPECT_EQ(hx_platform::PathToBytes(text), c.bytes);
+  }
+  // Text the game makes itself comes out as plain UTF-8.
+  EXPECT_EQ(hx_platform::PathToBytes(Text({'d', 'a', 't', 'a', '/', 0xE9, 0xD83C, 0xDFAE})),
+            "data/\xc3\xa9\xf0\x9f\x8e\xae");
+}
+
+// The program started from folders with odd names: it knows its own path
+// to the byte and finds the data folder beside it.
+TEST(PlatformPaths, TheExecutablesFolderByOddNames) {
+  TempCwd cwd;
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  const char* names[] = {"\xf0\x9f\x8e\xae", "caf\xe9 latin1", "with  spaces", "-leading-dash", "mixed \xf0\x9f\x8e\xae\xff"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    const std::string folder = std::string(here) + "/" + name;
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder + "/bin").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder + "/bin/data").c_str(), 0755), 0);
+    { std::ofstream(folder + "/bin/data/brio_font.png") << "png"; }
+    const std::string exe = folder + "/bin/platform_tests";
+    // A hard link where the file system allows, else a copy.
+    if (link(self_path.c_str(), exe.c_str()) != 0) {
+      std::ifstream from(self_path, std::ios::binary);
+      std::ofstream(exe, std::ios::binary) << from.rdbuf();
+      chmod(exe.c_str(), 0755);
+    }
+    // Started from an empty folder elsewhere: no ./data to find.
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      dup2(out[1], 1);
+      close(out[0]);
+      if (chdir("/") != 0) _exit(98);
+      execl(exe.c_str(), exe.c_str(), "--child=exe", static_cast<char*>(nullptr));
+      _exit(99);
+    }
+    close(out[1]);
+    std::string got;
+    char buf[512];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0) got.append(buf, static_cast<size_t>(n));
+    close(out[0]);
+    waitpid(pid, nullptr, 0);
+    EXPECT_EQ(got, exe + "\n1 " + folder + "/bin/data/");
+  }
 }
 #endif
 

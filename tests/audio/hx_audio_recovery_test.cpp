@@ -283,12 +283,14 @@ class AudioRecovery : public ::testing::TestWithParam<Case> {
   void Frame() {
     SleepMs(16);
     ++frame;
+    double start = Now();
     if (GetParam().drive == Drive::EveryUpdate) {
       dev->CheckDevice();
       if (frame % 25 == 0) hx_audio_PlaySound(g_blip, kBlipChannel, 0);
     } else if (frame % 6 == 0) {
       hx_audio_PlaySound(g_blip, kBlipChannel, 0);
     }
+    slowest = std::max(slowest, Now() - start);
   }
   void Frames(double seconds) {
     for (double end = Now() + seconds; Now() < end;) Frame();
@@ -297,6 +299,7 @@ class AudioRecovery : public ::testing::TestWithParam<Case> {
   PulseServer server;
   gxtkAudio* dev = nullptr;
   long frame = 0;
+  double slowest = 0;  // the longest the audio calls of one frame took
 };
 
 TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
@@ -326,7 +329,9 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   printf("device loss noticed after %.0f ms\n", (noticedAt - lostAt) * 1000);
   // The device looks again about once a second: the new sink comes just
   // after one such look, the worst moment.
+  slowest = 0;
   while (Now() - noticedAt < 1.1) Frame();
+  printf("longest frame of audio calls while no device can be opened: %.1f ms\n", slowest * 1000);
   EXPECT_TRUE(dev->DeviceLost()) << "no sink: nothing to open";
   EXPECT_EQ(dev->MusicState(), 1) << "the music plays on, silently";
   EXPECT_EQ(dev->ChannelState(kHumChannel), 2) << "the paused channel stays paused";
@@ -337,25 +342,30 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   ASSERT_EQ(server.Pactl("load-module module-null-sink sink_name=second rate=44100 channels=2"), 0);
   double loadedAt = Now();
   ASSERT_EQ(server.Pactl("set-default-sink second"), 0);
+  double reopenedAt = 0;
+  slowest = 0;
+  auto step = [&] {
+    Frame();
+    if (!reopenedAt && !dev->DeviceLost()) reopenedAt = Now();
+  };
   Recorder second;
   ASSERT_TRUE(second.Start("second.monitor", server.dir + "/parec.log"));
   // A null sink that nothing listened to at its start works in blocks of
   // 2 s until it is woken: once the recording is attached, a short suspend
   // sets it to the recording's 20 ms (a real output has no such delay).
-  while (Now() - loadedAt < 3 && server.Output("list short source-outputs").empty()) Frame();
+  while (Now() - loadedAt < 3 && server.Output("list short source-outputs").empty()) step();
   if (dev->DeviceLost()) {
     ASSERT_EQ(server.Pactl("suspend-sink second 1"), 0);
     ASSERT_EQ(server.Pactl("suspend-sink second 0"), 0);
   }
-  double reopenedAt = 0;
   // Until half a second of sound is recorded (or for long enough to fail).
   while (Now() - loadedAt < 8) {
-    Frame();
-    if (!reopenedAt && !dev->DeviceLost()) reopenedAt = Now();
+    step();
     size_t loud = second.FirstLoud();
     if (loud < second.Size() && second.Size() - loud > Recorder::kRate / 2) break;
   }
   second.Finish();
+  printf("longest frame of audio calls while reopening: %.1f ms\n", slowest * 1000);
 
   // 4. The recording holds the music and the sounds again, within 2 s.
   ASSERT_NE(reopenedAt, 0) << "the device never came back:\n" << server.Log();

@@ -249,13 +249,17 @@ const int kBlipChannel = 0, kHumChannel = 3;
 enum class Drive {
   EveryUpdate,  // the application's update asks every frame (CheckDevice)
   PlaysOnly,    // only the game's own sound calls (hx_audio_PlaySound)
+  Suspended,    // every update, but the device goes and comes back while
+                // the game is suspended (the window has lost the focus)
 };
 struct Case {
   const char* name;
   Drive drive;
 };
 void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-const Case kCases[] = {{"EveryUpdate", Drive::EveryUpdate}, {"PlaysOnly", Drive::PlaysOnly}};
+const Case kCases[] = {{"EveryUpdate", Drive::EveryUpdate},
+                       {"PlaysOnly", Drive::PlaysOnly},
+                       {"Suspended", Drive::Suspended}};
 
 class AudioRecovery : public ::testing::TestWithParam<Case> {
  protected:
@@ -284,7 +288,10 @@ class AudioRecovery : public ::testing::TestWithParam<Case> {
     SleepMs(16);
     ++frame;
     double start = Now();
-    if (GetParam().drive == Drive::EveryUpdate) {
+    if (suspended) {
+      // No updates and no sounds; a look at the device must change nothing.
+      dev->CheckDevice();
+    } else if (GetParam().drive != Drive::PlaysOnly) {
       dev->CheckDevice();
       if (frame % 25 == 0) hx_audio_PlaySound(g_blip, kBlipChannel, 0);
     } else if (frame % 6 == 0) {
@@ -299,6 +306,7 @@ class AudioRecovery : public ::testing::TestWithParam<Case> {
   PulseServer server;
   gxtkAudio* dev = nullptr;
   long frame = 0;
+  bool suspended = false;
   double slowest = 0;  // the longest the audio calls of one frame took
 };
 
@@ -317,26 +325,47 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
     first.Finish();
     size_t n = first.samples.size();
     ASSERT_GT(n, 4410u) << "no recording of the first sink:\n" << server.Log("parec.log");
-    EXPECT_GT(ToneLevel(first.samples, n / 2, n, kMusicHz), 0.1) << "the music plays at first";
+    size_t from = first.FirstLoud();
+    double music = ToneLevel(first.samples, from, n, kMusicHz);
+    printf("first sink: %.2f s recorded, music (%.0f Hz) %.3f from the first sound on\n",
+           n / double(Recorder::kRate), kMusicHz, music);
+    EXPECT_GT(music, 0.1) << "the music plays at first";
+  }
+
+  const bool whileSuspended = GetParam().drive == Drive::Suspended;
+  if (whileSuspended) {
+    // 2'. The game is suspended; the sink goes away and a new one comes
+    // meanwhile. Nothing is looked at before the game resumes.
+    dev->Suspend();
+    suspended = true;
+    ASSERT_EQ(server.Pactl("unload-module module-null-sink"), 0);
+    Frames(1.5);
+    EXPECT_FALSE(dev->DeviceLost());
+    EXPECT_EQ(dev->MusicState(), 1);
   }
 
   // 2. The sink goes away: the game plays on and notices within a second or so.
-  ASSERT_EQ(server.Pactl("unload-module module-null-sink"), 0);
+  if (!whileSuspended) {
+    ASSERT_EQ(server.Pactl("unload-module module-null-sink"), 0);
+  }
   double lostAt = Now();
-  while (!dev->DeviceLost() && Now() - lostAt < 3) Frame();
-  ASSERT_TRUE(dev->DeviceLost()) << "the lost device went unnoticed";
-  double noticedAt = Now();
-  printf("device loss noticed after %.0f ms\n", (noticedAt - lostAt) * 1000);
-  // The device looks again about once a second: the new sink comes just
-  // after one such look, the worst moment.
-  slowest = 0;
-  while (Now() - noticedAt < 1.1) Frame();
-  printf("longest frame of audio calls while no device can be opened: %.1f ms\n", slowest * 1000);
-  EXPECT_TRUE(dev->DeviceLost()) << "no sink: nothing to open";
-  EXPECT_EQ(dev->MusicState(), 1) << "the music plays on, silently";
-  EXPECT_EQ(dev->ChannelState(kHumChannel), 2) << "the paused channel stays paused";
-  EXPECT_EQ(dev->PlaySample(g_blip->m_sample, 5, 0), 0);
-  EXPECT_EQ(dev->ChannelState(5), 0) << "a short sound is over at once";
+  while (!whileSuspended && !dev->DeviceLost() && Now() - lostAt < 3) Frame();
+  if (!whileSuspended) {
+    ASSERT_TRUE(dev->DeviceLost()) << "the lost device went unnoticed";
+    double noticedAt = Now();
+    printf("device loss noticed after %.0f ms\n", (noticedAt - lostAt) * 1000);
+    // The device looks again about once a second: the new sink comes just
+    // after one such look, the worst moment.
+    slowest = 0;
+    while (Now() - noticedAt < 1.1) Frame();
+    printf("longest frame of audio calls while no device can be opened: %.1f ms\n",
+           slowest * 1000);
+    EXPECT_TRUE(dev->DeviceLost()) << "no sink: nothing to open";
+    EXPECT_EQ(dev->MusicState(), 1) << "the music plays on, silently";
+    EXPECT_EQ(dev->ChannelState(kHumChannel), 2) << "the paused channel stays paused";
+    EXPECT_EQ(dev->PlaySample(g_blip->m_sample, 5, 0), 0);
+    EXPECT_EQ(dev->ChannelState(5), 0) << "a short sound is over at once";
+  }
 
   // 3. A new sink, made the default; the game plays on.
   ASSERT_EQ(server.Pactl("load-module module-null-sink sink_name=second rate=44100 channels=2"), 0);
@@ -346,7 +375,7 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   slowest = 0;
   auto step = [&] {
     Frame();
-    if (!reopenedAt && !dev->DeviceLost()) reopenedAt = Now();
+    if (!reopenedAt && !suspended && !dev->DeviceLost()) reopenedAt = Now();
   };
   Recorder second;
   ASSERT_TRUE(second.Start("second.monitor", server.dir + "/parec.log"));
@@ -354,12 +383,21 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   // 2 s until it is woken: once the recording is attached, a short suspend
   // sets it to the recording's 20 ms (a real output has no such delay).
   while (Now() - loadedAt < 3 && server.Output("list short source-outputs").empty()) step();
-  if (dev->DeviceLost()) {
+  if (dev->DeviceLost() || whileSuspended) {
     ASSERT_EQ(server.Pactl("suspend-sink second 1"), 0);
     ASSERT_EQ(server.Pactl("suspend-sink second 0"), 0);
   }
+  // Suspended: the game resumes now, and the time counts from here.
+  double since = loadedAt;
+  if (whileSuspended) {
+    Frames(0.3);
+    EXPECT_FALSE(dev->DeviceLost());
+    since = Now();
+    suspended = false;
+    dev->Resume();
+  }
   // Until half a second of sound is recorded (or for long enough to fail).
-  while (Now() - loadedAt < 8) {
+  while (Now() - since < 8) {
     step();
     size_t loud = second.FirstLoud();
     if (loud < second.Size() && second.Size() - loud > Recorder::kRate / 2) break;
@@ -380,15 +418,16 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   Levels loud = LevelsOf(rec, first, to);
   double music = ToneLevel(rec, first, to, kMusicHz), blip = ToneLevel(rec, first, to, kBlipHz),
          hum = ToneLevel(rec, first, to, kHumHz), other = ToneLevel(rec, first, to, 1500);
-  printf("device reopened %.0f ms after the new sink was loaded; sound in the recording after "
+  printf("device reopened %.0f ms after the new sink was %s; sound in the recording after "
          "%.0f ms\n",
-         (reopenedAt - loadedAt) * 1000, (heardAt - loadedAt) * 1000);
+         (reopenedAt - since) * 1000, whileSuspended ? "there and the game resumed" : "loaded",
+         (heardAt - since) * 1000);
   printf("recording: %.2f s; before the sound: rms %.4f peak %.4f; the 0.5 s after it: rms %.4f "
          "peak %.4f, music (%.0f Hz) %.3f, sound (%.0f Hz) %.3f, paused (%.0f Hz) %.4f, "
          "1500 Hz %.4f\n",
          rec.size() / double(Recorder::kRate), quiet.rms, quiet.peak, loud.rms, loud.peak,
          kMusicHz, music, kBlipHz, blip, kHumHz, hum, other);
-  EXPECT_LT(heardAt - loadedAt, 2.0) << "sound must be back within 2 s";
+  EXPECT_LT(heardAt - since, 2.0) << "sound must be back within 2 s";
   EXPECT_GT(loud.rms, 0.1);
   EXPECT_GT(music, 0.15) << "the music is heard again";
   EXPECT_GT(blip, 0.02) << "the sounds are heard again";

@@ -9,6 +9,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,6 +42,8 @@ pid_t Spawn(const std::vector<std::string>& argv, const std::vector<std::string>
             const std::string& logPath) {
   pid_t pid = fork();
   if (pid != 0) return pid;
+  // Gone with the test, even when it crashes.
+  prctl(PR_SET_PDEATHSIG, SIGTERM);
   for (const std::string& e : env) putenv(const_cast<char*>(e.c_str()));
   int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0644);
   dup2(outFd >= 0 ? outFd : log, 1);

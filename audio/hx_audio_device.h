@@ -61,11 +61,40 @@ class gxtkAudio : public Object {
   // Stops every source and releases the sources, the buffers, the context
   // and the device (once; every later OpenAL call does nothing).
   void Close();
+
+  // Watches the output device: called every update and by every load and
+  // play, it asks about once a second whether the device is still there
+  // (where OpenAL can tell). A lost device leaves the game playing on in
+  // silence; once a default device exists again it is opened and the
+  // channels come back: looping sounds and the music carry on near where
+  // they were, paused ones stay paused, short sounds that were cut off are
+  // over. Channel states and samples stay as the game left them. Returns
+  // false while the device is lost.
+  bool CheckDevice();
+  bool DeviceLost() const { return m_lost; }
+
+ private:
+  bool m_canCheck = false;   // the device reports whether it is connected
+  bool m_lost = false;       // the device went away and is not back yet
+  bool m_suspended = false;  // between Suspend and Resume
+  double m_nextCheck = 0;    // steady-clock seconds of the next look
+  // Where each channel's sample was at the last look (sample frames), -1
+  // when it had ended: a channel brought back carries on from there.
+  int m_position[HX_AUDIO_CHANNELS] = {};
+
+  bool CheckNow();
+  bool Reconnect();
+  void RestoreChannels(bool newDevice);
+  // Whether the channel's sound is over. While the device is lost the
+  // sources tell nothing: short sounds count as over, looping sounds and
+  // the music as still playing.
+  bool Ended(int channel);
 };
 
 class gxtkSample : public Object {
  public:
   ALuint m_buffer = 0;  // OpenAL buffer name, 0 when none
+  String m_path;        // the file it was loaded from: a new device loads it again
 
   gxtkSample();
   explicit gxtkSample(unsigned int buffer);

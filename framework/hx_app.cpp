@@ -71,6 +71,7 @@ void c_GameDelegate::UpdateGame() {
   m__input->p_BeginUpdate();
   hx_app__app->p_OnUpdate();
   m__input->p_EndUpdate();
+  m__audio->CheckDevice();
 }
 
 void c_GameDelegate::RenderGame() {

@@ -18,6 +18,9 @@ PKGS=(
   # benchmarks only: the SDL2 renderer the peer benchmark compares with
   libsdl2-dev
 )
+# The audio device's recovery test: a PulseAudio server of its own with
+# null sinks, recorded with parec.
+PKGS+=(pulseaudio pulseaudio-utils)
 # Windows build (tools/package-windows.sh) and its tests under Wine.
 PKGS+=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev

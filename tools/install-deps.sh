@@ -23,6 +23,12 @@ PKGS+=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine64 wine zip unzip
 )
+# Scaled displays: xrdb for the X11 test's Xft.dpi, weston and what GLFW's
+# Wayland backend builds from (tools/wayland/glfw-wayland.sh) for the
+# Wayland test.
+PKGS+=(
+  x11-xserver-utils weston extra-cmake-modules libwayland-dev libxkbcommon-dev wayland-protocols libegl-dev
+)
 case "$group" in
   desktop) ;;
   # Emscripten (Debian's runs its JavaScript tools with node-acorn).

@@ -15,9 +15,12 @@ bool gxtkGraphics::timeSubmits = false;
 
 namespace {
 
+// The window's size in pixels: its framebuffer, which on a scaled display
+// is larger than the window's size in the desktop's units. Viewport,
+// projection, scissor and read-back all count in these pixels.
 void CurrentWindowSize(int* w, int* h) {
   *w = *h = 0;
-  if (GLFWwindow* win = glfwGetCurrentContext()) glfwGetWindowSize(win, w, h);
+  if (GLFWwindow* win = glfwGetCurrentContext()) glfwGetFramebufferSize(win, w, h);
 }
 
 // One colour byte: value x alpha in double precision, truncated, kept to

@@ -16,15 +16,25 @@
 //   game-pad mapping recognises are also offered in GLFW 3's standard
 //   layout (GetGamepadState);
 // - a fullscreen window is given the input focus, as 2.7's took the keyboard;
-// - Sleep, desktop mode and video modes of the primary monitor.
+// - Sleep, desktop mode and video modes of the primary monitor;
+// - scaled displays: 2.7 counted the window in pixels, so the window size
+//   and pointer positions are framebuffer pixels. A window opens at its
+//   size in the desktop's units times the monitor's content scale
+//   (GLFW_SCALE_TO_MONITOR), within the monitor's work area, and keeps its
+//   size in those units on a monitor of another scale. Where window sizes
+//   already are in the desktop's units (Wayland), GLFW leaves the window as
+//   asked and only the framebuffer grows; such window systems also place
+//   windows and pick their icons themselves, so those calls are skipped.
 #include "host/hx_glfw2.h"
 
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <iterator>
+#include <cmath>
 #include <cstdio>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
 
 #ifdef _WIN32
@@ -40,6 +50,12 @@ int refreshRate = 0;
 bool noResize = false;
 char windowInstance[64] = "";
 char windowClass[64] = "";
+// Window sizes and positions are in the desktop's units rather than pixels
+// (Wayland, macOS): see Init.
+bool logicalUnits = false;
+// The windowed window's size in the desktop's units, kept up to date while
+// it is resized, so that a change of content scale can restore it.
+double logicalWidth = 0, logicalHeight = 0;
 
 KeyFun keyFun = nullptr;
 CharFun charFun = nullptr;
@@ -77,8 +93,72 @@ void OnMouseButton3(GLFWwindow*, int button, int action, int) {
   if (mouseButtonFun) mouseButtonFun(button, action == GLFW_PRESS ? PRESS : RELEASE);
 }
 
-void OnCursorPos3(GLFWwindow*, double x, double y) {
-  if (mousePosFun) mousePosFun(static_cast<int>(x), static_cast<int>(y));
+// A pointer position in window units as framebuffer pixels.
+void PointerToPixels(GLFWwindow* w, double x, double y, int* px, int* py) {
+  int ww = 0, wh = 0, fw = 0, fh = 0;
+  glfwGetWindowSize(w, &ww, &wh);
+  glfwGetFramebufferSize(w, &fw, &fh);
+  *px = WindowToPixel(x, ww, fw);
+  *py = WindowToPixel(y, wh, fh);
+}
+
+void OnCursorPos3(GLFWwindow* w, double x, double y) {
+  if (!mousePosFun) return;
+  int px, py;
+  PointerToPixels(w, x, y, &px, &py);
+  mousePosFun(px, py);
+}
+
+// The content scale of the window as this layer uses it.
+float WindowScale(GLFWwindow* w) {
+  float xs = 1, ys = 1;
+  glfwGetWindowContentScale(w, &xs, &ys);
+  return UsableContentScale(xs);
+}
+
+// The size in the desktop's units follows the player's resizing.
+void OnWindowSize3(GLFWwindow* w, int width, int height) {
+  if (glfwGetWindowMonitor(w) || width <= 0 || height <= 0) return;  // fullscreen, iconified
+  double s = logicalUnits ? 1.0 : WindowScale(w);
+  logicalWidth = width / s;
+  logicalHeight = height / s;
+}
+
+// Moved to a monitor of another scale, the window keeps its size in the
+// desktop's units. (GLFW does so itself on newer Windows; there the size
+// already matches.)
+void OnContentScale3(GLFWwindow* w, float xscale, float) {
+  if (logicalUnits || glfwGetWindowMonitor(w) || logicalWidth <= 0 || logicalHeight <= 0) return;
+  float s = UsableContentScale(xscale);
+  int width = static_cast<int>(std::lround(logicalWidth * s));
+  int height = static_cast<int>(std::lround(logicalHeight * s));
+  int ww = 0, wh = 0;
+  glfwGetWindowSize(w, &ww, &wh);
+  if (ww != width || wh != height) glfwSetWindowSize(w, width, height);
+}
+
+// A new windowed window in pixels: width x height in the desktop's units
+// times the content scale, inside the monitor's work area (less the
+// window's frame), keeping the aspect ratio.
+void SizeScaledWindow(GLFWwindow* w, int width, int height) {
+  float s = WindowScale(w);
+  int tw = width, th = height;
+  if (!logicalUnits) {
+    // Truncated, as GLFW scales.
+    tw = static_cast<int>(width * s);
+    th = static_cast<int>(height * s);
+    if (GLFWmonitor* monitor = glfwGetPrimaryMonitor()) {
+      int ax = 0, ay = 0, aw = 0, ah = 0, left = 0, top = 0, right = 0, bottom = 0;
+      glfwGetMonitorWorkarea(monitor, &ax, &ay, &aw, &ah);
+      glfwGetWindowFrameSize(w, &left, &top, &right, &bottom);
+      FitInside(&tw, &th, aw - left - right, ah - top - bottom);
+    }
+    int ww = 0, wh = 0;
+    glfwGetWindowSize(w, &ww, &wh);
+    if (ww != tw || wh != th) glfwSetWindowSize(w, tw, th);
+  }
+  logicalWidth = logicalUnits ? tw : tw / static_cast<double>(s);
+  logicalHeight = logicalUnits ? th : th / static_cast<double>(s);
 }
 
 void OnClose3(GLFWwindow* w) {
@@ -160,6 +240,25 @@ Glfw3Joysticks glfw3Joysticks;
 
 }  // namespace
 
+float UsableContentScale(float reported) {
+  // NaN fails both comparisons.
+  return reported >= 0.5f && reported <= 8.0f ? reported : 1.0f;
+}
+
+void FitInside(int* width, int* height, int areaWidth, int areaHeight) {
+  if (areaWidth <= 0 || areaHeight <= 0 || *width <= 0 || *height <= 0) return;
+  if (*width <= areaWidth && *height <= areaHeight) return;
+  double f = std::min(static_cast<double>(areaWidth) / *width, static_cast<double>(areaHeight) / *height);
+  *width = std::max(1, std::min(areaWidth, static_cast<int>(*width * f)));
+  *height = std::max(1, std::min(areaHeight, static_cast<int>(*height * f)));
+}
+
+int WindowToPixel(double v, int windowSize, int framebufferSize) {
+  if (windowSize > 0 && framebufferSize > 0 && windowSize != framebufferSize)
+    v = v * framebufferSize / windowSize;
+  return static_cast<int>(v);
+}
+
 int KeyFrom3(int key3) {
   if (Printable3(key3)) return key3;  // GLFW 3 has only keys that 2.7 also had here
   if (key3 >= GLFW_KEY_F1 && key3 <= GLFW_KEY_F25) return KEY_F1 + (key3 - GLFW_KEY_F1);
@@ -208,6 +307,12 @@ const char* LastError() { return lastError; }
 int Init() {
   glfwSetErrorCallback(OnGlfwError);
   glfwInitHint(GLFW_JOYSTICK_HAT_BUTTONS, GLFW_FALSE);
+  // GLFW 3.3 is built for one window system; its version text names it.
+#ifdef __APPLE__
+  logicalUnits = true;
+#else
+  logicalUnits = strstr(glfwGetVersionString(), " Wayland") != nullptr;
+#endif
   return glfwInit() == GLFW_TRUE ? 1 : 0;
 }
 
@@ -235,17 +340,28 @@ int OpenWindow(int width, int height, int redbits, int greenbits, int bluebits, 
   refreshRate = 0;
   noResize = false;
   GLFWmonitor* monitor = mode == FULLSCREEN ? glfwGetPrimaryMonitor() : nullptr;
+  // A windowed window is scaled to its monitor by GLFW, unless the monitor
+  // reports a scale this layer does not use (then SizeScaledWindow sizes
+  // it); a fullscreen window takes the video mode as it is.
+  float xs = 1, ys = 1;
+  if (GLFWmonitor* primary = glfwGetPrimaryMonitor()) glfwGetMonitorContentScale(primary, &xs, &ys);
+  bool scaleOk = UsableContentScale(xs) == xs && UsableContentScale(ys) == ys;
+  glfwWindowHint(GLFW_SCALE_TO_MONITOR, !monitor && scaleOk ? GLFW_TRUE : GLFW_FALSE);
   window = glfwCreateWindow(width, height, "GLFW Window", monitor, nullptr);
   if (!window) return 0;
   // 2.7 fullscreen windows took the keyboard; GLFW 3 leaves focusing a
-  // fullscreen window to the window manager, so ask for it here.
-  if (monitor) glfwFocusWindow(window);
+  // fullscreen window to the window manager, so ask for it here (Wayland
+  // does not let a program take the focus).
+  if (monitor && !logicalUnits) glfwFocusWindow(window);
+  if (!monitor) SizeScaledWindow(window, width, height);
   glfwMakeContextCurrent(window);
   glfwSetKeyCallback(window, OnKey3);
   glfwSetCharCallback(window, OnChar3);
   glfwSetMouseButtonCallback(window, OnMouseButton3);
   glfwSetCursorPosCallback(window, OnCursorPos3);
   glfwSetWindowCloseCallback(window, OnClose3);
+  glfwSetWindowSizeCallback(window, OnWindowSize3);
+  glfwSetWindowContentScaleCallback(window, OnContentScale3);
   return 1;
 }
 
@@ -264,7 +380,7 @@ void SetWindowClass(const char* instance, const char* className) {
 }
 
 void SetWindowIcon(int count, const IconImage* images) {
-  if (!window) return;
+  if (!window || logicalUnits) return;  // the desktop entry names the icon there
   GLFWimage list[16];
   int n = 0;
   for (int i = 0; i < count && n < 16; ++i) {
@@ -284,12 +400,12 @@ void SetWindowTitle(const char* title) {
 }
 
 void SetWindowPos(int x, int y) {
-  if (window) glfwSetWindowPos(window, x, y);
+  if (window && !logicalUnits) glfwSetWindowPos(window, x, y);
 }
 
 void GetWindowSize(int* width, int* height) {
   int w = 0, h = 0;
-  if (window) glfwGetWindowSize(window, &w, &h);
+  if (window) glfwGetFramebufferSize(window, &w, &h);
   if (width) *width = w;
   if (height) *height = h;
 }
@@ -379,10 +495,11 @@ int GetKey(int key) {
 }
 
 void GetMousePos(int* x, int* y) {
+  *x = *y = 0;
+  if (!window) return;
   double dx = 0, dy = 0;
-  if (window) glfwGetCursorPos(window, &dx, &dy);
-  *x = static_cast<int>(dx);
-  *y = static_cast<int>(dy);
+  glfwGetCursorPos(window, &dx, &dy);
+  PointerToPixels(window, dx, dy, x, y);
 }
 
 void SetKeyCallback(KeyFun fn) { keyFun = fn; }

@@ -109,13 +109,23 @@ int ErrorCount();
 const char* LastError();
 void Terminate();
 // Opens the one window (colour bits, then alpha, depth, stencil; mode
-// WINDOW or FULLSCREEN) and makes its context current; 1 on success.
+// WINDOW or FULLSCREEN) and makes its context current; 1 on success. A
+// window's width and height are in the desktop's units: on a display scaled
+// to 200 % a 640 x 480 window has 1280 x 960 pixels. It is kept inside the
+// monitor's work area (shrunk with its aspect ratio kept), and moved to a
+// monitor of another scale it keeps its size in those units. A fullscreen
+// window's width and height are pixels: the monitor's video mode.
 int OpenWindow(int width, int height, int redbits, int greenbits, int bluebits, int alphabits,
                int depthbits, int stencilbits, int mode);
 void CloseWindow();  // harmless without a window
 void OpenWindowHint(int target, int hint);
 void SetWindowTitle(const char* title);
+// Screen coordinates; ignored where the window system places windows
+// itself (Wayland).
 void SetWindowPos(int x, int y);
+// The window's size as 2.7 counted it: pixels, that is the framebuffer's
+// size (on a scaled display larger than the window's size in the desktop's
+// units).
 void GetWindowSize(int* width, int* height);
 int GetWindowParam(int param);
 void SwapBuffers();
@@ -142,10 +152,24 @@ struct IconImage {
 // system picks the one it needs); count 0 puts the default back.
 void SetWindowIcon(int count, const IconImage* images);
 
+// ---- scaled displays (pure helpers, also used by the tests) ----
+// The content scale the window system reports, as this layer uses it:
+// 0, NaN, below 0.5 or above 8 count as 1 (no scaling).
+float UsableContentScale(float reported);
+// Shrinks width x height (when needed) to fit inside areaWidth x
+// areaHeight, keeping the aspect ratio; an empty area leaves it as it is.
+void FitInside(int* width, int* height, int areaWidth, int areaHeight);
+// A pointer coordinate in window units as a framebuffer pixel: scaled by
+// framebuffer / window size, truncated (unscaled when the window has no
+// size).
+int WindowToPixel(double v, int windowSize, int framebufferSize);
+
 // ---- input ----
 // 2.7 key number; PRESS or RELEASE. A printable key is asked for by the
 // label it went down as.
 int GetKey(int key);
+// Pointer positions (here and in the mouse-position callback) are
+// framebuffer pixels, like the window size.
 void GetMousePos(int* x, int* y);
 void SetKeyCallback(KeyFun fn);
 void SetCharCallback(CharFun fn);

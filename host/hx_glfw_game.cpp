@@ -129,7 +129,11 @@ void HxGlfwGame::SetGlfwWindow(int width, int height, int red, int green, int bl
   } else {
     glfw2::OpenWindow(width, height, red, green, blue, alpha, depth, stencil, glfw2::WINDOW);
     ++glfwGraphicsSeq;
-    glfw2::SetWindowPos((desktop.Width - width) / 2, (desktop.Height - height) / 2);
+    // Centred by its size in pixels, as the desktop mode counts them: on a
+    // scaled display the window is larger than width x height.
+    int w = width, h = height;
+    glfw2::GetWindowSize(&w, &h);
+    glfw2::SetWindowPos((desktop.Width - w) / 2, (desktop.Height - h) / 2);
     glfw2::SetWindowTitle("Zelk");
   }
   if (!glfw2::GetWindowParam(glfw2::OPENED)) hx_report_window_failure();

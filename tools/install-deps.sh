@@ -28,6 +28,12 @@ PKGS+=(
   # the installer (dist/zelk-setup-x64.exe)
   nsis
 )
+# Scaled displays: xrdb for the X11 test's Xft.dpi, weston and what GLFW's
+# Wayland backend builds from (tools/wayland/glfw-wayland.sh) for the
+# Wayland test.
+PKGS+=(
+  x11-xserver-utils weston extra-cmake-modules libwayland-dev libxkbcommon-dev wayland-protocols libegl-dev
+)
 case "$group" in
   desktop) ;;
   # Emscripten (Debian's runs its JavaScript tools with node-acorn).

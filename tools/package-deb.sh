@@ -15,4 +15,17 @@ arch=$(dpkg --print-architecture)
 deb="zelk_${version}_${arch}.deb"
 mv -f "dist/.cpack/$deb" "dist/$deb"
 rm -rf dist/.cpack
+# GLFW comes from Debian built for X11 (libglfw3) or for Wayland
+# (libglfw3-wayland, which conflicts with it); the game runs on either, so
+# the dependency dpkg-shlibdeps found accepts both, with the same version.
+root=dist/.deb-root
+rm -rf "$root"
+dpkg-deb -R "dist/$deb" "$root"
+sed -i -E '/^Depends:/ s/(^|[ ,])libglfw3( \([^)]*\))?(,|$)/\1libglfw3\2 | libglfw3-wayland\2\3/' "$root/DEBIAN/control"
+grep -q '^Depends:.*libglfw3-wayland' "$root/DEBIAN/control" || {
+  echo "package-deb: the package's Depends names no libglfw3: $(grep '^Depends:' "$root/DEBIAN/control")" >&2
+  exit 1
+}
+dpkg-deb --root-owner-group --build "$root" "dist/$deb" >/dev/null
+rm -rf "$root"
 echo "dist/$deb"

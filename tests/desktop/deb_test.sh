@@ -30,6 +30,9 @@ done
 for p in $(echo "$depends" | tr ',|' '\n\n' | sed 's/^ *//; s/ .*//' | grep -v '^libglx-vendor$'); do
   apt-cache show "$p" >/dev/null 2>&1 || fail "Depends names $p, which Debian does not have"
 done
+# GLFW for X11 or for Wayland, whichever the system has.
+echo "$depends" | tr ',' '\n' | grep -Eq '^ *libglfw3 \([^)]*\) \| libglfw3-wayland \([^)]*\) *$' ||
+  fail "Depends does not accept libglfw3-wayland for libglfw3: $depends"
 pass "control data: $depends"
 
 root=$(scratch)

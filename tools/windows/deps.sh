@@ -278,6 +278,9 @@ case "$what" in
     fetch_openal
     fetch_glfw
     ;;
+  # The checked GLFW archive only (tools/wayland/glfw-wayland.sh builds it
+  # for Wayland).
+  fetch-glfw) fetch_glfw ;;
   all | game)
     # Both archives are checked before anything is built.
     stamp_ok openal "$OPENAL_SHA256 $RECIPE $(toolchain_id)" || fetch_openal
@@ -287,6 +290,6 @@ case "$what" in
     build_openal
     [ "$what" = game ] || build_gtest
     ;;
-  *) die "unknown part '$what' (fetch, game or all)" ;;
+  *) die "unknown part '$what' (fetch, fetch-glfw, game or all)" ;;
 esac
 say "ready in $prefix"

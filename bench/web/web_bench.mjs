@@ -74,7 +74,7 @@ try {
   console.log(`\n== the second visit, ${loads} times (the build kept by the service worker) ==`);
   console.log(`first frame     min ${ms(f2.min)}  median ${ms(f2.median)}  max ${ms(f2.max)}`);
   console.log(`title menu (<=) min ${ms(t2.min)}  median ${ms(t2.median)}  max ${ms(t2.max)}`);
-  console.log(`over the network: median ${b2.median} bytes, max ${b2.max} bytes (the worker's update check)`);
+  console.log(`over the network: median ${b2.median} bytes, max ${b2.max} bytes`);
 
   console.log(`\n== per drawn frame, ${seconds} s each ==`);
   const {browser, close} = await h.launchChromium();

@@ -19,10 +19,12 @@
 //   keys are the game's;
 // - characters: the character a key press gives (KeyboardEvent.key);
 // - a touch is the left mouse button, at the finger;
-// - ACTIVE: the page is visible and has the focus. Losing it releases the
-//   keys and buttons that were held, as GLFW 3 does;
+// - ACTIVE: the page is visible, has the focus and does not hold the game
+//   (a phone held upright). Losing it releases the keys and buttons that
+//   were held, as GLFW 3 does;
 // - joysticks: the browser's game pads; pads in the browser's standard
-//   layout also in GLFW 3's game-pad layout;
+//   layout (16 buttons, or 17 with the centre one) also in GLFW 3's
+//   game-pad layout;
 // - no sleeping (the browser paces the frames), no window icon, position
 //   or class.
 #include "host/hx_glfw2.h"
@@ -79,8 +81,13 @@ EM_JS(void, WebCanvasPoint, (double clientX, double clientY, int* x, int* y), {
   HEAP32[y >> 2] = Math.floor((clientY - rect.top) * sy);
 });
 
-// Bit 0: the page has the focus; bit 1: it is visible.
+// Bit 0: the page has the focus; bit 1: it is visible. Neither while the
+// page holds the game (Module.zelkOnHold(), say while a phone is upright:
+// the page asks for it to be turned), nor after the page has gone
+// (pagehide, hx_platform_web.js).
 EM_JS(int, WebPageState, (), {
+  var hold = Module['zelkOnHold'];
+  if (Module['zelkPageGone'] || (typeof hold == 'function' && hold())) return 0;
   return (document.hasFocus() ? 1 : 0) | (document.visibilityState === 'visible' ? 2 : 0);
 });
 
@@ -111,8 +118,18 @@ EM_JS(void, WebFullscreen, (int on), {
       }
     });
     // Outside a user gesture the browser refuses; the next gesture retries.
+    // In fullscreen, phones also keep the screen sideways where the browser
+    // allows it (most refuse outside fullscreen, desktops always: the game
+    // plays in any shape).
     state.request = function() {
-      page.requestFullscreen({navigationUI: 'hide'}).catch(function() { state.pending = true; });
+      page.requestFullscreen({navigationUI: 'hide'}).then(function() {
+        if (screen.orientation && screen.orientation.lock) {
+          try {
+            screen.orientation.lock('landscape').catch(function() {});
+          } catch (e) {
+          }
+        }
+      }, function() { state.pending = true; });
     };
     state.retry = function() {
       if (!state.pending) return;
@@ -350,7 +367,9 @@ class BrowserPads : public JoystickSource {
   }
   bool Gamepad(int joy, GamepadState* state) override {
     const EmscriptenGamepadEvent& p = pads[joy];
-    if (strcmp(p.mapping, "standard") != 0 || p.numButtons < 17 || p.numAxes < 4) return false;
+    // A standard pad gives 17 buttons, or 16 when it has no centre
+    // (guide) button: the centre button then reads as released.
+    if (strcmp(p.mapping, "standard") != 0 || p.numButtons < 16 || p.numAxes < 4) return false;
     // The browser's standard layout, button by button.
     static const int kFrom[GAMEPAD_BUTTON_COUNT] = {
         0,  // A
@@ -369,7 +388,8 @@ class BrowserPads : public JoystickSource {
         13, // d-pad down
         14, // d-pad left
     };
-    for (int i = 0; i < GAMEPAD_BUTTON_COUNT; ++i) state->buttons[i] = p.digitalButton[kFrom[i]] ? PRESS : RELEASE;
+    for (int i = 0; i < GAMEPAD_BUTTON_COUNT; ++i)
+      state->buttons[i] = kFrom[i] < p.numButtons && p.digitalButton[kFrom[i]] ? PRESS : RELEASE;
     for (int i = 0; i < 4; ++i) state->axes[i] = static_cast<float>(p.axis[i]);
     // Triggers: 0 (released) to 1 in the browser, -1 to 1 in GLFW 3.
     state->axes[GAMEPAD_AXIS_LEFT_TRIGGER] = static_cast<float>(p.analogButton[6] * 2 - 1);

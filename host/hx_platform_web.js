@@ -1,16 +1,17 @@
 // The browser side of the platform layer (linked with --js-library):
-// the frame loop's clock, an immediate pass when the page is hidden or
-// loses the focus, the saved state's hand-over to the browser's storage,
+// the frame loop's clock, an immediate pass when the page is hidden, goes
+// away or loses the focus, the saved state's hand-over to the browser's
+// storage,
 // the audio start on the player's first gesture, and the stop that takes
 // the place of a process exit. hx_platform_web.cpp calls the hx_web_*
 // functions; hx_platform_web_pre.js calls ZelkWeb.stop.
 mergeInto(LibraryManager.library, {
-  $ZelkWeb__deps: ['$FS', '$Browser', '$callUserCallback'],
+  $ZelkWeb__deps: ['$FS', '$IDBFS', '$PATH', '$Browser', '$callUserCallback'],
   $ZelkWeb: {
     pass: null,        // the host's frame pass, function(time in seconds)
     stopped: false,
-    syncing: false,    // a hand-over to the storage is under way
-    syncAgain: false,  // another save came in meanwhile
+    home: '/home/zelk',  // the player's folder, kept in IndexedDB
+    unread: false,     // the start-up load of that folder failed
     listeners: [],     // [target, type, handler] added by start, removed by stop
 
     listen: function(target, type, handler) {
@@ -37,28 +38,70 @@ mergeInto(LibraryManager.library, {
       }
     },
 
-    // Copies the working folder's changes to IndexedDB. IDBFS writes each
-    // changed file as one record, so a hand-over that fails leaves the
-    // stored state file as it was; the next save tries again. Hand-overs
-    // never overlap: a save during one is handed over after it.
+    // Copies the working folder to IndexedDB, in one transaction that is
+    // made at once (no reading of the stored records first), so that a
+    // save just before the page goes away is already on its way; a
+    // transaction is stored whole or not at all, so a hand-over that fails
+    // leaves the stored state file as it was, and the next save tries
+    // again. Hand-overs are stored in the order they were made.
+    //
+    // Until the storage has been read (the start-up load failed), nothing
+    // is stored: the game then runs from its start-up state, and storing it
+    // would replace the player's saved state.
     persist: function() {
-      if (ZelkWeb.syncing) {
-        ZelkWeb.syncAgain = true;
+      var done = function(ok) {
+        window.dispatchEvent(new CustomEvent('zelk-saved', {detail: {ok: ok}}));
+      };
+      if (ZelkWeb.unread) {
+        console.warn('Zelk: the saved state was not stored, because the browser\'s storage could ' +
+                     'not be read at start-up; the state stored before is kept');
+        done(false);
         return;
       }
-      ZelkWeb.syncing = true;
-      FS.syncfs(false, function(err) {
-        ZelkWeb.syncing = false;
-        if (err) {
-          console.warn('Zelk: the browser did not store the saved state (' + err +
-                       '); the previously stored state is kept');
+      var failed = function(err) {
+        console.warn('Zelk: the browser did not store the saved state (' + err +
+                     '); the previously stored state is kept');
+        done(false);
+      };
+      var tx;
+      try {
+        var db = IDBFS.dbs[ZelkWeb.home];
+        if (!db) throw new Error('the storage is not open');
+        tx = db.transaction([IDBFS.DB_STORE_NAME], 'readwrite');
+        var store = tx.objectStore(IDBFS.DB_STORE_NAME);
+        var check = [ZelkWeb.home];
+        while (check.length) {
+          var dir = check.pop();
+          FS.readdir(dir).forEach(function(name) {
+            if (name === '.' || name === '..') return;
+            var path = PATH.join2(dir, name);
+            var stat = FS.stat(path);
+            if (FS.isDir(stat.mode)) {
+              check.push(path);
+              store.put({'timestamp': stat.mtime, 'mode': stat.mode}, path);
+            } else if (FS.isFile(stat.mode)) {
+              store.put({'timestamp': stat.mtime, 'mode': stat.mode, 'contents': FS.readFile(path)}, path);
+            }
+          });
         }
-        if (ZelkWeb.syncAgain) {
-          ZelkWeb.syncAgain = false;
-          ZelkWeb.persist();
+      } catch (err) {
+        if (tx) {
+          try { tx.abort(); } catch (e) {}
         }
-        window.dispatchEvent(new CustomEvent('zelk-saved', {detail: {ok: !err}}));
-      });
+        failed(err);
+        return;
+      }
+      var settled = false;
+      tx.oncomplete = function() {
+        if (!settled) done(true);
+        settled = true;
+      };
+      tx.onabort = function() {
+        if (!settled) failed(tx.error || 'the transaction was aborted');
+        settled = true;
+      };
+      // Nothing more comes: the browser may store it now.
+      if (tx.commit) tx.commit();
     },
 
     // The program ended (exit with this status): no more frames, input or
@@ -92,8 +135,18 @@ mergeInto(LibraryManager.library, {
   hx_web_start__deps: ['$ZelkWeb'],
   hx_web_start: function(pass, arg) {
     ZelkWeb.pass = function(time) { {{{ makeDynCall('vid', 'pass') }}}(arg, time); };
+    // Hidden, or going away (pagehide also comes when the page is closed or
+    // left for another one): the game suspends and saves now, and its save
+    // is handed to the storage before the handler returns.
     ZelkWeb.listen(document, 'visibilitychange', function() {
       if (document.visibilityState !== 'visible') ZelkWeb.passNow();
+    });
+    ZelkWeb.listen(window, 'pagehide', function() {
+      Module['zelkPageGone'] = true;
+      ZelkWeb.passNow();
+    });
+    ZelkWeb.listen(window, 'pageshow', function(e) {
+      if (e.persisted) Module['zelkPageGone'] = false;  // back from the back-forward cache
     });
     ZelkWeb.listen(window, 'blur', function(e) {
       if (e.target === window) ZelkWeb.passNow();  // not the blur of an element

@@ -5,6 +5,8 @@
 # The data folder is packed under /zelk/data, beside the program's own
 # place (/zelk/zelk.wasm, hx_platform_web.cpp); the player's folder with the
 # saved state is /home/zelk, kept in IndexedDB (hx_platform_web_pre.js).
+# The application icons are not packed: a page has no window icon, and
+# the page's own icons are files beside it (tools/build-web.sh).
 set(_web_library ${CMAKE_SOURCE_DIR}/host/hx_platform_web.js)
 set(_web_pre ${CMAKE_SOURCE_DIR}/host/hx_platform_web_pre.js)
 file(GLOB_RECURSE _web_data CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/data/*)
@@ -14,6 +16,7 @@ target_link_options(zelk PRIVATE
   --js-library ${_web_library}
   --pre-js ${_web_pre}
   --preload-file ${CMAKE_SOURCE_DIR}/data@/zelk/data
+  --exclude-file ${CMAKE_SOURCE_DIR}/data/icons
   -sENVIRONMENT=web
   -sALLOW_MEMORY_GROWTH=1
   -sINITIAL_MEMORY=64MB

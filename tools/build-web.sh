@@ -2,8 +2,11 @@
 # Builds Zelk for the browser with Debian's Emscripten:
 #   bash tools/build-web.sh   ->  dist/web/
 # dist/web/ holds the page (index.html, from tools/web/), zelk.js and
-# zelk.wasm (the game), zelk.data (the data folder, packed) and the page's
-# icon. Serve the folder over HTTP, for example
+# zelk.wasm (the game), zelk.data (the data folder, packed), the service
+# worker that keeps them for offline play (sw.js), the web app manifest
+# (manifest.json) and the icons. The page and the worker carry the build's
+# name, made from the content of all the files (tools/web/stamp.sh). Serve
+# the folder over HTTP, for example
 #   cd dist/web && python3 -m http.server
 # and play at http://127.0.0.1:8000.
 set -euo pipefail
@@ -23,19 +26,23 @@ out=dist/web
 rm -rf "$out"
 mkdir -p "$out"
 cp build-web/zelk.js build-web/zelk.wasm build-web/zelk.data "$out/"
-cp tools/web/index.html "$out/"
+cp tools/web/manifest.json "$out/"
 cp data/icons/zelk-64.png "$out/favicon.png"
+mkdir -p "$out/icons"
+cp data/icons/zelk-192.png data/icons/zelk-512.png data/icons/zelk-maskable-512.png "$out/icons/"
+build=$(bash tools/web/stamp.sh "$out")
+echo "build $build"
 
-limit=$((10 * 1024 * 1024))
+limit=$((6 * 1024 * 1024))
 total=0
-for f in "$out"/*; do
-  size=$(stat -c %s "$f")
+for f in $(cd "$out" && find . -type f | sort); do
+  size=$(stat -c %s "$out/$f")
   total=$((total + size))
-  printf '%-24s %10d bytes\n' "$(basename "$f")" "$size"
+  printf '%-24s %10d bytes\n' "${f#./}" "$size"
 done
-printf '%-24s %10d bytes (%d.%d MB; the page must stay under 10 MB)\n' "$out" "$total" \
-  $((total / 1048576)) $((total * 10 / 1048576 % 10))
+printf '%-24s %10d bytes (%d.%02d MB; the page must stay under 6 MB)\n' "$out" "$total" \
+  $((total / 1048576)) $((total * 100 / 1048576 % 100))
 if [ "$total" -ge "$limit" ]; then
-  echo "build-web.sh: $out is $total bytes, over 10 MB" >&2
+  echo "build-web.sh: $out is $total bytes, over 6 MB" >&2
   exit 1
 fi

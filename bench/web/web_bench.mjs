@@ -4,6 +4,8 @@
 // - the time from the page's start (navigation) to the game's first frame,
 //   and to the title menu after the loading screen, over several cold loads
 //   (a fresh browser profile each time, nothing cached);
+// - the same for the second visit (a new page in the same profile, once the
+//   service worker keeps the build), with the bytes the server sent for it;
 // - WebGL draw calls per drawn frame in the title menu and in play, and the
 //   interval between drawn frames.
 //   bash bench/web/run.sh [--loads N] [--seconds S]
@@ -30,26 +32,37 @@ const ms = (x) => x.toFixed(1).padStart(7) + ' ms';
 
 console.log('== dist/web ==');
 let total = 0;
-for (const name of fs.readdirSync(h.distDir).sort()) {
-  const size = fs.statSync(path.join(h.distDir, name)).size;
+for (const name of fs.readdirSync(h.distDir, {recursive: true}).sort()) {
+  const file = path.join(h.distDir, name);
+  if (!fs.statSync(file).isFile()) continue;
+  const size = fs.statSync(file).size;
   total += size;
-  console.log(`${name.padEnd(14)} ${String(size).padStart(9)} bytes`);
+  console.log(`${name.padEnd(27)} ${String(size).padStart(9)} bytes`);
 }
-console.log(`${'total'.padEnd(14)} ${String(total).padStart(9)} bytes (${(total / 1048576).toFixed(2)} MB)`);
+console.log(`${'total'.padEnd(27)} ${String(total).padStart(9)} bytes (${(total / 1048576).toFixed(2)} MB)`);
 
 const server = await h.startServer();
 try {
   console.log(`\n== start-up, ${loads} cold loads (navigation start to ...) ==`);
-  const first = [], title = [];
+  const first = [], title = [], first2 = [], title2 = [], bytes2 = [];
+  // The first screenshot that shows the title is taken after it was drawn;
+  // the time it was taken at bounds the title's time from above.
+  const visit = async (browser, firsts, titles) => {
+    const {page} = await h.openGame(browser.defaultBrowserContext(), server.url, {wait: false});
+    await h.waitRunning(page);
+    firsts.push(await page.evaluate(() => Module.firstFrameTime));
+    titles.push(await page.evaluate(() => performance.now()));
+    return page;
+  };
   for (let i = 0; i < loads; ++i) {
     const {browser, close} = await h.launchChromium();
     try {
-      const {page} = await h.openGame(browser.defaultBrowserContext(), server.url, {wait: false});
-      await h.waitRunning(page);
-      first.push(await page.evaluate(() => Module.firstFrameTime));
-      // The first screenshot that shows the title is taken after it was
-      // drawn; the time it was taken at bounds the title's time from above.
-      title.push(await page.evaluate(() => performance.now()));
+      const page = await visit(browser, first, title);
+      await h.waitOffline(page);
+      await page.close();
+      const before = server.bytesSent;
+      await visit(browser, first2, title2);
+      bytes2.push(server.bytesSent - before);
     } finally {
       await close();
     }
@@ -57,6 +70,11 @@ try {
   const f = stats(first), t = stats(title);
   console.log(`first frame     min ${ms(f.min)}  median ${ms(f.median)}  max ${ms(f.max)}`);
   console.log(`title menu (<=) min ${ms(t.min)}  median ${ms(t.median)}  max ${ms(t.max)}`);
+  const f2 = stats(first2), t2 = stats(title2), b2 = stats(bytes2);
+  console.log(`\n== the second visit, ${loads} times (the build kept by the service worker) ==`);
+  console.log(`first frame     min ${ms(f2.min)}  median ${ms(f2.median)}  max ${ms(f2.max)}`);
+  console.log(`title menu (<=) min ${ms(t2.min)}  median ${ms(t2.median)}  max ${ms(t2.max)}`);
+  console.log(`over the network: median ${b2.median} bytes, max ${b2.max} bytes`);
 
   console.log(`\n== per drawn frame, ${seconds} s each ==`);
   const {browser, close} = await h.launchChromium();

@@ -670,8 +670,9 @@ TEST(AssetGenerator, RegeneratesTheCommittedFilesByteForByte) {
         ++compared;
     }
     // 14 sheets in three sizes, the default font, 11 effects, the music,
-    // and the application icon in six sizes and as one .ico.
-    EXPECT_EQ(compared, 14 * 3 + 1 + 11 + 1 + 6 + 1);
+    // and the application icon in six sizes and as one .ico, and the
+    // browser game's icons (two sizes and a full-bleed one).
+    EXPECT_EQ(compared, 14 * 3 + 1 + 11 + 1 + 6 + 1 + 3);
     fs::remove_all(tmp);
 }
 
@@ -713,6 +714,31 @@ TEST(AssetIcons, SizesAndIcoDirectoryAgree) {
                                ico.begin() + static_cast<long>(offset + length)))
             << "the .ico entry is not the PNG of the same size";
         EXPECT_EQ(length, png.size());
+    }
+}
+
+// The browser game's icons: the rounded tile at its two sizes, and the
+// full-bleed picture for launchers that cut their own shape, opaque to its
+// corners.
+TEST(AssetIcons, WebIconsAreTheirSizesAndTheMaskableOneIsFullBleed) {
+    std::vector<std::pair<std::string, int>> files;
+    for (int size : assetgen::webIconSizes()) files.emplace_back("zelk-" + std::to_string(size) + ".png", size);
+    const int mask = assetgen::maskableIconSize();
+    files.emplace_back("zelk-maskable-" + std::to_string(mask) + ".png", mask);
+    for (const auto& [name, size] : files) {
+        SCOPED_TRACE(name);
+        std::vector<uint8_t> png = readFile(kData + "/icons/" + name);
+        int w = 0, h = 0, n = 0;
+        std::unique_ptr<unsigned char, void (*)(void*)> px(
+            stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &w, &h, &n, 4), stbi_image_free);
+        ASSERT_TRUE(px);
+        EXPECT_EQ(w, size);
+        EXPECT_EQ(h, size);
+        auto alpha = [&](int x, int y) { return px.get()[(static_cast<size_t>(y) * w + x) * 4 + 3]; };
+        const bool fullBleed = name.find("maskable") != std::string::npos;
+        EXPECT_EQ(alpha(0, 0), fullBleed ? 255 : 0);
+        EXPECT_EQ(alpha(size - 1, size - 1), fullBleed ? 255 : 0);
+        EXPECT_EQ(alpha(size / 2, size / 2), 255);
     }
 }
 

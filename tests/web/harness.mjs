@@ -28,11 +28,15 @@ const TYPES = {
   '.wasm': 'application/wasm',
   '.data': 'application/octet-stream',
   '.png': 'image/png',
+  '.json': 'application/json',
 };
 
 // Serves dir on 127.0.0.1 at a free port. slow: {file, bytesPerChunk, ms}
-// sends that file in chunks, one every ms milliseconds.
+// sends that file in chunks, one every ms milliseconds. The server counts
+// the bytes of the bodies it sends (bytesSent) and can serve another
+// folder from then on (setDir).
 export async function startServer(dir = distDir, {slow} = {}) {
+  const counts = {bytesSent: 0};
   const server = http.createServer((req, res) => {
     let name = decodeURIComponent(new URL(req.url, 'http://127.0.0.1').pathname);
     if (name.endsWith('/')) name += 'index.html';
@@ -43,6 +47,7 @@ export async function startServer(dir = distDir, {slow} = {}) {
       return;
     }
     const body = fs.readFileSync(file);
+    counts.bytesSent += body.length;
     res.writeHead(200, {
       'content-type': TYPES[path.extname(file)] || 'application/octet-stream',
       'content-length': body.length,
@@ -65,7 +70,12 @@ export async function startServer(dir = distDir, {slow} = {}) {
   });
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const url = `http://127.0.0.1:${server.address().port}/`;
-  return {url, close: () => new Promise((resolve) => server.close(resolve))};
+  return {
+    url,
+    get bytesSent() { return counts.bytesSent; },
+    setDir: (d) => { dir = d; },
+    close: () => new Promise((resolve) => server.close(resolve)),
+  };
 }
 
 // Debian's Chromium, headless, on a fresh profile of its own. WebGL runs on
@@ -144,7 +154,10 @@ function instrument() {
 
 // A page in context (a browser context: its own storage) with the game
 // loaded and its first frame shown. log collects the console and errors.
-export async function openGame(context, url, {width = 800, height = 600, wait = true} = {}) {
+// viewport, when given, replaces width and height (puppeteer's viewport:
+// a phone's touch and pixel ratio, say); init, when given, runs in the page
+// before its own scripts.
+export async function openGame(context, url, {width = 800, height = 600, wait = true, viewport, init} = {}) {
   const page = await context.newPage();
   const log = {messages: [], errors: [], failedRequests: []};
   page.on('console', (m) => {
@@ -156,12 +169,26 @@ export async function openGame(context, url, {width = 800, height = 600, wait = 
   page.on('response', (r) => {
     if (r.status() >= 400) log.failedRequests.push(`${r.status()} ${r.url()}`);
   });
-  await page.setViewport({width, height});
+  await page.setViewport(viewport || {width, height});
   await page.evaluateOnNewDocument(instrument);
+  if (init) await page.evaluateOnNewDocument(init);
   await page.bringToFront();
   await page.goto(url);
   if (wait) await waitRunning(page);
   return {page, log};
+}
+
+// Waits until the page's build is kept for offline play: its service
+// worker is active (it has fetched and checked every file of the build
+// before that) and its cache is there. Gives the build's name.
+export async function waitOffline(page, timeout = 30000) {
+  const build = await page.evaluate(() => BUILD);
+  await page.waitForFunction(async (name) => {
+    const registration = await navigator.serviceWorker.getRegistration();
+    return !!(registration && registration.active && registration.active.state === 'activated' &&
+              (await caches.keys()).includes(name));
+  }, {timeout, polling: 100}, 'zelk-' + build);
+  return build;
 }
 
 // Waits for the game's first frame, then for the title menu (after the

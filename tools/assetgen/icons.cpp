@@ -56,6 +56,33 @@ void drawIcon(Canvas& c) {
     c.setCell(0, 0, kTile, kTile);
 }
 
+// The same picture for launchers that cut icons to their own shape
+// (circles, squircles): the sky fills the whole square, and the creature
+// stands well inside the middle circle that every such shape keeps (80 %
+// of the side).
+constexpr int kMaskTile = 50;
+
+void drawMaskableIcon(Canvas& c) {
+    c.fill(rectXY(0, 0, kMaskTile, kMaskTile),
+           [](float, float y) { return mix(kSkyTop, kSkyBottom, std::min(1.0f, std::max(0.0f, (y - 6) / 34))); });
+    const float stars[][3] = {{14, 14, 1.6f}, {36, 12, 1.2f}, {39, 21, 0.9f}, {11, 25, 0.8f}};
+    for (const auto& s : stars) c.fill(starShape(s[0], s[1], s[2] * 1.8f, s[2] * 0.7f, 4, 0), kStar);
+    const float top = 36.2f;
+    c.fill(rectXY(0, top, kMaskTile, kMaskTile), kMortar);
+    for (int row = 0; row < 3; ++row) {
+        float y0 = top + 1.2f + row * 4.2f;
+        float shift = row % 2 ? -5.0f : 0.0f;
+        for (int i = -1; i < 6; ++i) {
+            float x0 = 0.5f + shift + i * 10.0f;
+            c.fill(rectXY(x0 + 0.6f, y0, x0 + 9.4f, y0 + 3.2f, 0.6f), kBrick);
+        }
+    }
+    c.fill(rectXY(0, top, kMaskTile, top + 1.0f), lighten(kBrick, 0.35f));
+    c.setCell(kCreatureX + 5, kCreatureY + 5, 32, 32);
+    drawPlayerFrame(c, kCreatureFrame);
+    c.setCell(0, 0, kMaskTile, kMaskTile);
+}
+
 // Straight-alpha RGBA of w x w pixels reduced to size x size with an area
 // filter (premultiplied, so transparent pixels lend no colour).
 std::vector<uint8_t> reduce(const std::vector<uint8_t>& src, int w, int size) {
@@ -99,6 +126,13 @@ std::vector<uint8_t> renderIcon(int size) {
     int scale = std::max(1, static_cast<int>(std::ceil(2.0 * size / kTile)));
     Canvas c(kTile, kTile, scale, false);
     drawIcon(c);
+    return reduce(c.rgba(), c.width(), size);
+}
+
+std::vector<uint8_t> renderMaskableIcon(int size) {
+    int scale = std::max(1, static_cast<int>(std::ceil(2.0 * size / kMaskTile)));
+    Canvas c(kMaskTile, kMaskTile, scale, false);
+    drawMaskableIcon(c);
     return reduce(c.rgba(), c.width(), size);
 }
 
@@ -160,6 +194,13 @@ const std::vector<int>& iconSizes() {
     return sizes;
 }
 
+const std::vector<int>& webIconSizes() {
+    static const std::vector<int> sizes = {192, 512};
+    return sizes;
+}
+
+int maskableIconSize() { return 512; }
+
 bool writeIcons(const std::string& outDir, const std::string& only) {
     if (!only.empty() && std::string("icons").find(only) == std::string::npos) return true;
     const std::string dir = outDir + "/icons";
@@ -181,6 +222,18 @@ bool writeIcons(const std::string& outDir, const std::string& only) {
     if (ok && !writeFile(dir + "/zelk.ico", makeIco(pngs))) {
         std::fprintf(stderr, "cannot write %s/zelk.ico\n", dir.c_str());
         ok = false;
+    }
+    // The browser game's own icons (its web app manifest).
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> web;
+    for (int size : webIconSizes())
+        web.emplace_back("/zelk-" + std::to_string(size) + ".png", encodePng(renderIcon(size), size));
+    const int mask = maskableIconSize();
+    web.emplace_back("/zelk-maskable-" + std::to_string(mask) + ".png", encodePng(renderMaskableIcon(mask), mask));
+    for (const auto& [name, png] : web) {
+        if (png.empty() || !writeFile(dir + name, png)) {
+            std::fprintf(stderr, "cannot write %s%s\n", dir.c_str(), name.c_str());
+            ok = false;
+        }
     }
     return ok;
 }

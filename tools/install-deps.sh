@@ -23,6 +23,9 @@ PKGS+=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev
   wine64 wine zip unzip
 )
+# The portable Linux archive (tools/package-linux.sh): its Debian 11 build
+# system, and the PulseAudio server its tests play through.
+PKGS+=(debootstrap pulseaudio pulseaudio-utils)
 case "$group" in
   desktop) ;;
   # Emscripten (Debian's runs its JavaScript tools with node-acorn).

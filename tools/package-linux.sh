@@ -25,6 +25,10 @@ bash tools/install-deps.sh
 jobs=${ZELK_JOBS:-$(nproc)}
 base=${ZELK_LINUX_CHROOT:-$root/build-linux/chroots}
 export ZELK_LINUX_CHROOT=$base
+# One build at a time in the build system (clones may share it).
+mkdir -p "$base"
+exec 9>"$base/.lock-package"
+flock 9
 t0=$SECONDS
 
 sys=$(bash tools/linux/chroot.sh build)

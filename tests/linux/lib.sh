@@ -8,7 +8,7 @@
 src=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 . "$src/tests/desktop/lib.sh"
 
-ARCHIVE=${ZELK_LINUX_ARCHIVE:-$src/dist/zelk-linux-x64.tar.gz}
+ARCHIVE=$(realpath -m "${ZELK_LINUX_ARCHIVE:-$src/dist/zelk-linux-x64.tar.gz}")
 NAME=zelk-linux-x64
 
 # unpack DIR: unpacks the archive into DIR, where it must make exactly one
@@ -18,7 +18,7 @@ unpack() {
   local top
   top=$(tar -tzf "$ARCHIVE" | cut -d/ -f1 | sort -u | tr '\n' ' ')
   [ "$top" = "$NAME " ] || fail "the archive's top level is '$top', not one folder $NAME"
-  tar -xzf "$ARCHIVE" -C "$1"
+  (cd "$1" && tar -xzf "$ARCHIVE")
 }
 
 # start_cmd LOGDIR CMD...: starts CMD (which starts the game) with its
@@ -71,7 +71,10 @@ play_a_game() {
   sleep 1
   grab "$g" || fail "no picture of the game"
   played=$(changed "$b" "$g")
-  cp "$g" "${ZELK_LINUX_SHOTS:-/dev/null}" 2>/dev/null || true
+  # ZELK_LINUX_SHOTS=FOLDER keeps both pictures, to look at.
+  if [ -n "${ZELK_LINUX_SHOTS:-}" ]; then
+    mkdir -p "$ZELK_LINUX_SHOTS" && cp "$b" "$ZELK_LINUX_SHOTS/title.png" && cp "$g" "$ZELK_LINUX_SHOTS/game.png"
+  fi
   [ "$played" -gt 20000 ] && [ "$played" -gt $((idle * 4)) ] ||
     fail "Enter did not start a game: $played pixels changed (the title alone changes $idle)"
   pass "Enter starts a game ($played pixels changed; the title alone changes $idle)"

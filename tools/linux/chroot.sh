@@ -117,6 +117,10 @@ case "$what" in
   *) die "unknown system '$what' (build or bare)" ;;
 esac
 dir=$base/$what
+# One maker at a time for each system (clones may share the folder).
+mkdir -p "$base"
+exec 9>"$base/.lock-$what"
+flock 9
 if [ ! -f "$dir/.zelk-recipe" ] || [ "$(cat "$dir/.zelk-recipe")" != "$(recipe_of "$what")" ]; then
   make_system "$what"
 fi

@@ -33,6 +33,10 @@ exec_arg() {
   esac
 }
 
+writable() {
+  mkdir -p "$1" 2>/dev/null && [ -w "$1" ] || { echo "install-desktop-entry.sh: cannot write to $1" >&2; exit 1; }
+}
+
 touch_icons() {
   # Menus notice new icons by the theme folder's time.
   [ -d "$icons" ] && touch "$icons" 2>/dev/null || true
@@ -51,9 +55,9 @@ case "${1:-}" in
     for s in $sizes; do
       [ -f "$here/data/icons/zelk-$s.png" ] || { echo "install-desktop-entry.sh: missing data/icons/zelk-$s.png" >&2; exit 1; }
     done
-    mkdir -p "$apps"
+    writable "$apps"
+    for s in $sizes; do writable "$icons/${s}x$s/apps"; done
     for s in $sizes; do
-      mkdir -p "$icons/${s}x$s/apps"
       cp "$here/data/icons/zelk-$s.png" "$icons/${s}x$s/apps/zelk.png.tmp"
       mv -f "$icons/${s}x$s/apps/zelk.png.tmp" "$icons/${s}x$s/apps/zelk.png"
     done

@@ -20,6 +20,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+# debootstrap and chroot need root.
+[ "$(id -u)" = 0 ] || { echo "package-linux: run as root (sudo bash tools/package-linux.sh): the Debian 11 build system needs debootstrap and chroot" >&2; exit 1; }
 bash tools/install-deps.sh
 
 jobs=${ZELK_JOBS:-$(nproc)}

@@ -31,7 +31,7 @@ die() {
 
 # What each system holds, beyond minbase.
 BUILD_PACKAGES=(g++ make cmake pkg-config libgl-dev libx11-dev libxrandr-dev libxinerama-dev
-  libxcursor-dev libxi-dev libxxf86vm-dev libasound2-dev file)
+  libxcursor-dev libxi-dev libxxf86vm-dev libasound2-dev)
 BARE_PACKAGES=(libgl1 libgl1-mesa-dri libasound2 libx11-6 libxrandr2 libxinerama1 libxcursor1
   libxi6 libxxf86vm1)
 

@@ -34,6 +34,9 @@ PKGS+=(
 PKGS+=(
   x11-xserver-utils weston extra-cmake-modules libwayland-dev libxkbcommon-dev wayland-protocols libegl-dev
 )
+# The portable Linux archive (tools/package-linux.sh): its Debian 11 build
+# system, and the PulseAudio server its tests play through.
+PKGS+=(debootstrap pulseaudio pulseaudio-utils)
 case "$group" in
   desktop) ;;
   # Emscripten (Debian's runs its JavaScript tools with node-acorn).

@@ -60,6 +60,28 @@ unit_tests build-asan
 echo "== fuzz (sound decoders, image loader, state file load) =="
 ZELK_FUZZ_BUILD="$PWD/build-fuzz" bash tests/fuzz/run_fuzz.sh ci
 
+# ---- Linux, any distribution: the portable archive ----
+# tools/package-linux.sh builds dist/zelk-linux-x64.tar.gz in a Debian 11
+# system made with debootstrap (cached in build-linux/chroots/, or
+# $ZELK_LINUX_CHROOT); the checks look at its files and symbol versions,
+# play it on a bare Debian 11 and on this machine, and add and remove its
+# menu entry. ZELK_SKIP_LINUX_PORTABLE=1 skips the stage for a quick local
+# run; CI always runs it.
+if [ "${ZELK_SKIP_LINUX_PORTABLE:-0}" = 1 ] && [ "${CI:-}" != true ]; then
+  echo "== portable Linux stage skipped (ZELK_SKIP_LINUX_PORTABLE=1) =="
+else
+  linux_start=$(date +%s)
+  echo "== portable Linux archive (Debian 11 build system) =="
+  bash tools/package-linux.sh
+  echo "== portable Linux archive: files, symbol versions, menu entry =="
+  bash tests/linux/archive_test.sh
+  bash tests/linux/desktop_entry_test.sh
+  echo "== portable Linux archive played on a bare Debian 11 and on this system =="
+  xvfb-run -a -s "$screen" bash tests/linux/bare_debian11_test.sh
+  xvfb-run -a -s "$screen" bash tests/linux/debian12_test.sh
+  echo "== portable Linux stage took $(($(date +%s) - linux_start)) s =="
+fi
+
 # ---- Windows: the cross build, the package, and both under Wine ----
 if [ "${ZELK_SKIP_WINDOWS:-0}" = 1 ] && [ "${CI:-}" != true ]; then
   echo "== Windows stage skipped (ZELK_SKIP_WINDOWS=1) =="

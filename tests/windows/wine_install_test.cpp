@@ -478,6 +478,8 @@ TEST(WindowsErrorBox, WithoutOpenGLTheWindowThatCannotOpenIsExplainedInABox) {
   REQUIRE(false);
   if (Sh("command -v Xvfb").empty()) GTEST_SKIP() << "needs Xvfb";
   // An X server of the test's own; it tells its display number on a pipe.
+  // -noreset: a server that resets when its last client leaves writes its
+  // number again, to a pipe nobody reads any more, and dies of it.
   int fds[2];
   ASSERT_EQ(pipe(fds), 0);
   pid_t xvfb = fork();
@@ -485,7 +487,7 @@ TEST(WindowsErrorBox, WithoutOpenGLTheWindowThatCannotOpenIsExplainedInABox) {
     close(fds[0]);
     std::string fd = std::to_string(fds[1]);
     execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-extension", "GLX",
-           "-nolisten", "tcp", static_cast<char*>(nullptr));
+           "-noreset", "-nolisten", "tcp", static_cast<char*>(nullptr));
     _exit(90);
   }
   close(fds[1]);

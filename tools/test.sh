@@ -100,15 +100,6 @@ else
   echo "== Windows stage took $(($(date +%s) - windows_start)) s =="
 fi
 
-# ---- Audio: device recovery on the Windows build's OpenAL Soft ----
-# OpenAL Soft 1.24.2 reopens a lost device in place, Debian's 1.19 cannot:
-# the recovery test runs once more on a native build of the pinned source
-# the Windows stage fetched.
-if [ -f "${ZELK_WIN_DEPS:-build-win-deps}/prefix/.stamp-openal" ] || [ "${CI:-}" = true ]; then
-  echo "== Audio recovery on OpenAL Soft 1.24.2 =="
-  bash tests/audio/openal_reopen_test.sh build
-fi
-
 # ---- Web: the Emscripten build and the page in headless Chromium ----
 if [ "${ZELK_SKIP_WEB:-0}" = 1 ] && [ "${CI:-}" != true ]; then
   echo "== Web stage skipped (ZELK_SKIP_WEB=1) =="

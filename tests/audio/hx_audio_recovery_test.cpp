@@ -341,7 +341,9 @@ TEST_P(AudioRecovery, SoundComesBackOnANewDefaultSink) {
   const bool inPlace = alcIsExtensionPresent(before, "ALC_SOFT_reopen_device");
   printf("OpenAL %s: %s\n", alGetString(AL_VERSION),
          inPlace ? "reopens the device in place" : "a new device and context");
-  if (getenv("ZELK_EXPECT_REOPEN_IN_PLACE")) ASSERT_TRUE(inPlace) << "this OpenAL cannot reopen in place";
+  if (getenv("ZELK_EXPECT_REOPEN_IN_PLACE")) {
+    ASSERT_TRUE(inPlace) << "this OpenAL cannot reopen in place";
+  }
   const bool whileSuspended = GetParam().drive == Drive::Suspended;
   if (whileSuspended) {
     // 2'. The game is suspended; the sink goes away and a new one comes

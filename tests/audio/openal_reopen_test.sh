@@ -8,6 +8,7 @@
 # changes), and the test of the given build folder runs on it through
 # LD_LIBRARY_PATH.
 #   bash tests/audio/openal_reopen_test.sh build
+# (Run by hand for now; not yet part of tools/test.sh.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=$(cd "${1:-build}" && pwd)

@@ -149,13 +149,15 @@ void gxtkSurface::Bind() {
 
   // Drop errors left over from earlier calls, so only this allocation's
   // outcome decides on the fallback.
-  for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+  if (kTexImageMayRefuseSize) {
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
   }
   int tw = width, th = height;
   bool refused = forcePow2 && !(IsPow2(tw) && IsPow2(th));
   if (!refused) {
     glTexImage2D(GL_TEXTURE_2D, 0, format, tw, th, 0, format, GL_UNSIGNED_BYTE, nullptr);
-    refused = glGetError() != GL_NO_ERROR;
+    refused = kTexImageMayRefuseSize && glGetError() != GL_NO_ERROR;
   }
   if (refused) {
     tw = Pow2AtLeast(width);

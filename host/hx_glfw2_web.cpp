@@ -70,6 +70,14 @@ EM_JS(int, WebSyncCanvasSize, (), {
   return 1;
 });
 
+// The canvas's drawing-buffer size as it stands (the page makes it the
+// size the canvas shows before the game starts).
+EM_JS(void, WebCanvasBufferSize, (int* width, int* height), {
+  var canvas = Module['canvas'];
+  HEAP32[width >> 2] = canvas ? canvas.width : 0;
+  HEAP32[height >> 2] = canvas ? canvas.height : 0;
+});
+
 // A point on the page (CSS pixels from the viewport's corner) in the
 // canvas's drawing-buffer pixels.
 EM_JS(void, WebCanvasPoint, (double clientX, double clientY, int* x, int* y), {
@@ -444,7 +452,15 @@ int OpenWindow(int width, int height, int, int, int, int alphabits, int depthbit
     glfwWindowHint(GLFW_ALPHA_BITS, alphabits);
     glfwWindowHint(GLFW_DEPTH_BITS, depthbits);
     glfwWindowHint(GLFW_STENCIL_BITS, stencilbits);
-    window = glfwCreateWindow(width > 0 ? width : 640, height > 0 ? height : 480, "Zelk", nullptr, nullptr);
+    // The window is the canvas, whatever size the game asks for: made at the
+    // canvas's size, its drawing buffer is not made again.
+    int w = 0, h = 0;
+    WebCanvasBufferSize(&w, &h);
+    if (w <= 0 || h <= 0) {
+      w = width > 0 ? width : 640;
+      h = height > 0 ? height : 480;
+    }
+    window = glfwCreateWindow(w, h, "Zelk", nullptr, nullptr);
     if (!window) return 0;
     glfwMakeContextCurrent(window);
   } else {

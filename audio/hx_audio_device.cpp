@@ -108,8 +108,25 @@ ALuint gxtkChannel::AL_Source() {
   return m_source;
 }
 
+#ifdef __EMSCRIPTEN__
+bool gxtkAudio::openOnFirstUse = true;
+#else
+bool gxtkAudio::openOnFirstUse = false;
+#endif
+
 gxtkAudio::gxtkAudio() {
   audio = this;
+  for (gxtkChannel& chan : m_channels) chan = gxtkChannel();
+  if (!openOnFirstUse) Open();
+  // A normal end closes the device (OpenAL complains about open ones).
+  hx_add_exit_step([] {
+    if (gxtkAudio::audio) gxtkAudio::audio->Close();
+  });
+}
+
+void gxtkAudio::Open() {
+  if (m_opened) return;
+  m_opened = true;
   m_device = alcOpenDevice(nullptr);
   if (!m_device) {
     hxPrint(String("OpenAl error: alcOpenDevice failed"));
@@ -125,16 +142,12 @@ gxtkAudio::gxtkAudio() {
   // Where OpenAL reports a lost device, it is watched (CheckDevice).
   m_canCheck = m_context && alcIsExtensionPresent(m_device, "ALC_EXT_disconnect");
   m_nextCheck = steadySeconds() + kCheckInterval;
-  for (gxtkChannel& chan : m_channels) chan = gxtkChannel();
   // Music always has a source of its own.
   m_channels[HX_AUDIO_MUSIC_CHANNEL].AL_Source();
-  // A normal end closes the device (OpenAL complains about open ones).
-  hx_add_exit_step([] {
-    if (gxtkAudio::audio) gxtkAudio::audio->Close();
-  });
 }
 
 void gxtkAudio::Close() {
+  m_opened = true;  // once closed, it stays closed
   m_canCheck = false;
   if (!m_device) return;
   for (gxtkChannel& chan : m_channels) {
@@ -328,6 +341,7 @@ int gxtkAudio::Resume() {
 }
 
 gxtkSample* gxtkAudio::LoadSample(String path) {
+  Open();
   CheckDevice();
   FlushDiscarded();
   gxtkSample* sample = new gxtkSample();
@@ -360,6 +374,7 @@ bool gxtkAudio::LoadSample__UNSAFE__(gxtkSample* sample, String path) {
 }
 
 int gxtkAudio::PlaySample(gxtkSample* sample, int channel, int flags) {
+  Open();
   CheckDevice();
   FlushDiscarded();
   if (!validChannel(channel)) return -1;
@@ -424,12 +439,14 @@ int gxtkAudio::ChannelState(int channel) {
 
 int gxtkAudio::SetVolume(int channel, float volume) {
   if (!validChannel(channel)) return 0;
+  Open();
   alSourcef(m_channels[channel].AL_Source(), AL_GAIN, volume);
   return 0;
 }
 
 int gxtkAudio::SetPan(int channel, float pan) {
   if (!validChannel(channel)) return 0;
+  Open();
   float x = std::sin(pan);
   float z = -std::cos(pan);
   alSource3f(m_channels[channel].AL_Source(), AL_POSITION, x, 0.0f, z);
@@ -438,6 +455,7 @@ int gxtkAudio::SetPan(int channel, float pan) {
 
 int gxtkAudio::SetRate(int channel, float rate) {
   if (!validChannel(channel)) return 0;
+  Open();
   alSourcef(m_channels[channel].AL_Source(), AL_PITCH, rate);
   return 0;
 }

@@ -34,6 +34,14 @@ class gxtkAudio : public Object {
   gxtkSample* m_music = nullptr;
   String m_musicPath;
 
+  // Whether the output device is opened by the first call that needs it
+  // (a load, a play, a volume, pan or rate) instead of by the constructor.
+  // Until then no channel has a source and every channel is idle. Set for
+  // the browser, where the output is a Web Audio context and making one
+  // takes a good part of a second on some systems: it is then made with
+  // the game's first sound, after the first frame is on the screen.
+  static bool openOnFirstUse;
+
   gxtkAudio();
   void mark() override;
 
@@ -82,6 +90,10 @@ class gxtkAudio : public Object {
   // when it had ended: a channel brought back carries on from there.
   int m_position[HX_AUDIO_CHANNELS] = {};
 
+  bool m_opened = false;     // the device has been opened (or tried)
+
+  // Opens the default device, once.
+  void Open();
   bool CheckNow();
   bool Reconnect();
   void RestoreChannels(bool newDevice);

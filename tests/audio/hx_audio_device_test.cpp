@@ -1,5 +1,6 @@
 // The audio device on real OpenAL Soft. Each suite needs its own OpenAL
-// configuration (see CMakeLists.txt): AudioDevice runs on the null backend,
+// configuration (see CMakeLists.txt): AudioDevice and AudioOpenOnFirstUse
+// run on the null backend,
 // AudioSourceLimit with only four sources, AudioWaveOut on the wave backend
 // writing a file, AudioNoDevice with no usable backend at all.
 #include <gtest/gtest.h>
@@ -507,6 +508,57 @@ TEST_F(AudioSourceLimit, IdleChannelsGiveUpTheirSourcesButMusicNever) {
   EXPECT_EQ(dev->PlayMusic(String(PathOf("music.ogg").c_str()), 1), 0);
   EXPECT_EQ(dev->m_channels[32].m_source, music);
   EXPECT_EQ(SourceState(music), AL_PLAYING);
+}
+
+// ---- the device opened by its first use (as in the browser) ----
+
+// Calls that only ask or change nothing leave the device closed; the first
+// that needs it opens it and takes effect.
+TEST(AudioOpenOnFirstUse, IdleCallsLeaveItClosedVolumeOpensIt) {
+  gxtkAudio::openOnFirstUse = true;
+  gxtkAudio* dev = Device();
+  EXPECT_EQ(dev->m_device, nullptr);
+  EXPECT_EQ(alcGetCurrentContext(), nullptr);
+  for (int ch = 0; ch < HX_AUDIO_CHANNELS; ++ch) EXPECT_EQ(dev->ChannelState(ch), 0) << ch;
+  EXPECT_EQ(dev->MusicState(), 0);
+  EXPECT_EQ(dev->StopChannel(3), 0);
+  EXPECT_EQ(dev->PauseChannel(3), 0);
+  EXPECT_EQ(dev->ResumeChannel(3), 0);
+  EXPECT_EQ(dev->StopMusic(), 0);
+  EXPECT_EQ(dev->Suspend(), 0);
+  EXPECT_EQ(dev->Resume(), 0);
+  EXPECT_TRUE(dev->CheckDevice());
+  dev->mark();
+  EXPECT_EQ(dev->m_device, nullptr) << "nothing asked for the device yet";
+
+  EXPECT_EQ(dev->SetVolume(3, 0.25f), 0);
+  ASSERT_NE(dev->m_context, nullptr);
+  EXPECT_EQ(alcGetCurrentContext(), dev->m_context);
+  EXPECT_NE(dev->m_channels[HX_AUDIO_MUSIC_CHANNEL].m_source, 0u) << "music has its source";
+  ALfloat gain = 0;
+  alGetSourcef(dev->m_channels[3].m_source, AL_GAIN, &gain);
+  EXPECT_FLOAT_EQ(gain, 0.25f);
+  EXPECT_EQ(alGetInteger(AL_DISTANCE_MODEL), AL_NONE);
+
+  gxtkSample* tone = Load("tone.wav");
+  ASSERT_NE(tone, nullptr);
+  EXPECT_EQ(dev->PlaySample(tone, 3, 0), 0);
+  EXPECT_EQ(SourceState(dev->m_channels[3].m_source), AL_PLAYING);
+  EXPECT_EQ(dev->ChannelState(3), 1);
+}
+
+// The game's usual first call, a load, opens it; music then plays.
+TEST(AudioOpenOnFirstUse, FirstLoadOpensItAndMusicPlays) {
+  gxtkAudio::openOnFirstUse = true;
+  gxtkAudio* dev = Device();
+  ASSERT_EQ(dev->m_device, nullptr);
+  gxtkSample* tone = Load("short.wav");
+  ASSERT_NE(tone, nullptr);
+  EXPECT_NE(tone->m_buffer, 0u);
+  ASSERT_NE(dev->m_context, nullptr);
+  EXPECT_EQ(dev->PlayMusic(String(PathOf("music.ogg").c_str()), 1), 0);
+  EXPECT_EQ(dev->MusicState(), 1);
+  EXPECT_EQ(SourceState(dev->m_channels[HX_AUDIO_MUSIC_CHANNEL].m_source), AL_PLAYING);
 }
 
 // ---- the wave backend: what played is written to a file ----

@@ -2,8 +2,12 @@
 // WebGL on SwiftShader) against a server on 127.0.0.1:
 // - the size of dist/web, file by file;
 // - the time from the page's start (navigation) to the game's first frame,
-//   and to the title menu after the loading screen, over several cold loads
-//   (a fresh browser profile each time, nothing cached);
+//   and to the title menu after the loading screen, over several first
+//   visits (a fresh browser profile each time, nothing cached): in a browser
+//   that is running already, as a player's is (started, and settled: its
+//   processes idle), and, for comparison, straight after the browser's
+//   start, while its own start-up (its GPU process among others) still
+//   takes the machine's cores;
 // - the same for the second visit (a new page in the same profile, once the
 //   service worker keeps the build), with the bytes the server sent for it;
 // - WebGL draw calls per drawn frame in the title menu and in play, and the
@@ -41,10 +45,50 @@ for (const name of fs.readdirSync(h.distDir, {recursive: true}).sort()) {
 }
 console.log(`${'total'.padEnd(27)} ${String(total).padStart(9)} bytes (${(total / 1048576).toFixed(2)} MB)`);
 
+// CPU time (clock ticks) used so far by a process and all its descendants.
+const clockTicks = (root) => {
+  const parent = new Map(), ticks = new Map();
+  for (const pid of fs.readdirSync('/proc').filter((name) => /^\d+$/.test(name))) {
+    try {
+      const stat = fs.readFileSync(`/proc/${pid}/stat`, 'utf8');
+      const fields = stat.slice(stat.lastIndexOf(')') + 2).split(' ');
+      parent.set(pid, fields[1]);
+      ticks.set(pid, Number(fields[11]) + Number(fields[12]));
+    } catch {
+      // gone meanwhile
+    }
+  }
+  let total = 0;
+  for (const [pid, t] of ticks) {
+    for (let p = pid; p && p !== '0' && p !== '1'; p = parent.get(p)) {
+      if (p === String(root)) {
+        total += t;
+        break;
+      }
+    }
+  }
+  return total;
+};
+
+// Waits until the browser has settled: its processes used less than 2
+// clock ticks (20 ms) of CPU in half a second. At most 15 s.
+const settle = async (browser) => {
+  const pid = browser.process().pid;
+  const until = Date.now() + 15000;
+  let before = clockTicks(pid);
+  while (Date.now() < until) {
+    await h.sleep(500);
+    const now = clockTicks(pid);
+    if (now - before < 2) return;
+    before = now;
+  }
+};
+
 const server = await h.startServer();
 try {
-  console.log(`\n== start-up, ${loads} cold loads (navigation start to ...) ==`);
+  console.log(`\n== start-up, the first visit, ${loads} times (a fresh profile, nothing cached; navigation start to ...) ==`);
   const first = [], title = [], first2 = [], title2 = [], bytes2 = [];
+  const firstLaunch = [], titleLaunch = [];
   // The first screenshot that shows the title is taken after it was drawn;
   // the time it was taken at bounds the title's time from above.
   const visit = async (browser, firsts, titles) => {
@@ -57,6 +101,7 @@ try {
   for (let i = 0; i < loads; ++i) {
     const {browser, close} = await h.launchChromium();
     try {
+      await settle(browser);
       const page = await visit(browser, first, title);
       await h.waitOffline(page);
       await page.close();
@@ -67,9 +112,22 @@ try {
       await close();
     }
   }
+  for (let i = 0; i < loads; ++i) {
+    const {browser, close} = await h.launchChromium();
+    try {
+      await visit(browser, firstLaunch, titleLaunch);
+    } finally {
+      await close();
+    }
+  }
   const f = stats(first), t = stats(title);
+  console.log('in a running browser:');
   console.log(`first frame     min ${ms(f.min)}  median ${ms(f.median)}  max ${ms(f.max)}`);
   console.log(`title menu (<=) min ${ms(t.min)}  median ${ms(t.median)}  max ${ms(t.max)}`);
+  const fl = stats(firstLaunch), tl = stats(titleLaunch);
+  console.log('straight after the browser\'s start:');
+  console.log(`first frame     min ${ms(fl.min)}  median ${ms(fl.median)}  max ${ms(fl.max)}`);
+  console.log(`title menu (<=) min ${ms(tl.min)}  median ${ms(tl.median)}  max ${ms(tl.max)}`);
   const f2 = stats(first2), t2 = stats(title2), b2 = stats(bytes2);
   console.log(`\n== the second visit, ${loads} times (the build kept by the service worker) ==`);
   console.log(`first frame     min ${ms(f2.min)}  median ${ms(f2.median)}  max ${ms(f2.max)}`);

@@ -10,7 +10,7 @@ PKGS=(
   build-essential cmake pkg-config
   libglfw3-dev libgl-dev libgl1-mesa-dri libglu1-mesa-dev
   libopenal-dev libopenal1
-  libstb-dev libvorbis-dev
+  libstb-dev libvorbis-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-dev
   xvfb xauth x11-utils x11-xkb-utils xkb-data xdotool imagemagick

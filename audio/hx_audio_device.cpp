@@ -144,6 +144,11 @@ void gxtkAudio::Open() {
   m_nextCheck = steadySeconds() + kCheckInterval;
   // Music always has a source of its own.
   m_channels[HX_AUDIO_MUSIC_CHANNEL].AL_Source();
+  // Samples loaded before the device was open get their sound now.
+  if (!m_context) return;
+  for (gxtkSample* sample : liveSamples()) {
+    if (!sample->m_buffer && sample->m_path.Length() > 0) LoadSample__UNSAFE__(sample, sample->m_path);
+  }
 }
 
 void gxtkAudio::Close() {
@@ -341,7 +346,6 @@ int gxtkAudio::Resume() {
 }
 
 gxtkSample* gxtkAudio::LoadSample(String path) {
-  Open();
   CheckDevice();
   FlushDiscarded();
   gxtkSample* sample = new gxtkSample();

@@ -35,11 +35,13 @@ class gxtkAudio : public Object {
   String m_musicPath;
 
   // Whether the output device is opened by the first call that needs it
-  // (a load, a play, a volume, pan or rate) instead of by the constructor.
-  // Until then no channel has a source and every channel is idle. Set for
-  // the browser, where the output is a Web Audio context and making one
-  // takes a good part of a second on some systems: it is then made with
-  // the game's first sound, after the first frame is on the screen.
+  // (a play, a volume, pan or rate) instead of by the constructor. Until
+  // then no channel has a source and every channel is idle; samples load
+  // (their files are read and checked) and get their sound when the device
+  // opens. Set for the browser, where the output is a Web Audio context and
+  // making one takes a good part of a second on some systems: the game
+  // loads its first sounds behind its first frames, and the context is
+  // made with the first sound played, on the loading screen.
   static bool openOnFirstUse;
 
   gxtkAudio();

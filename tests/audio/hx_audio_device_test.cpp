@@ -547,15 +547,26 @@ TEST(AudioOpenOnFirstUse, IdleCallsLeaveItClosedVolumeOpensIt) {
   EXPECT_EQ(dev->ChannelState(3), 1);
 }
 
-// The game's usual first call, a load, opens it; music then plays.
-TEST(AudioOpenOnFirstUse, FirstLoadOpensItAndMusicPlays) {
+// Loads come first in the game: they wait for the device, which the first
+// play opens; the sounds loaded before are then there, music included.
+TEST(AudioOpenOnFirstUse, LoadsWaitForTheFirstPlay) {
   gxtkAudio::openOnFirstUse = true;
   gxtkAudio* dev = Device();
-  ASSERT_EQ(dev->m_device, nullptr);
   gxtkSample* tone = Load("short.wav");
   ASSERT_NE(tone, nullptr);
-  EXPECT_NE(tone->m_buffer, 0u);
+  EXPECT_EQ(Load("bad.ogg"), nullptr) << "a file that does not decode still fails at once";
+  g_kept[0] = tone;
+  EXPECT_EQ(dev->LoadMusic(String(PathOf("music.ogg").c_str())), 0);
+  EXPECT_EQ(dev->m_device, nullptr);
+  EXPECT_EQ(tone->m_buffer, 0u);
+
+  EXPECT_EQ(dev->PlaySample(tone, 5, 0), 0);
   ASSERT_NE(dev->m_context, nullptr);
+  EXPECT_NE(tone->m_buffer, 0u);
+  EXPECT_EQ(SourceInt(dev->m_channels[5].m_source, AL_BUFFER), static_cast<ALint>(tone->m_buffer));
+  EXPECT_EQ(SourceState(dev->m_channels[5].m_source), AL_PLAYING);
+  ASSERT_NE(dev->m_music, nullptr);
+  EXPECT_NE(dev->m_music->m_buffer, 0u) << "the music loaded before has its sound too";
   EXPECT_EQ(dev->PlayMusic(String(PathOf("music.ogg").c_str()), 1), 0);
   EXPECT_EQ(dev->MusicState(), 1);
   EXPECT_EQ(SourceState(dev->m_channels[HX_AUDIO_MUSIC_CHANNEL].m_source), AL_PLAYING);

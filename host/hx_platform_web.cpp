@@ -14,6 +14,7 @@ extern "C" {
 double hx_web_frame_time();
 void hx_web_start(void (*pass)(void*, double), void* arg);
 void hx_web_first_frame();
+void hx_web_first_frame_drawn();
 void hx_web_persist();
 }
 
@@ -26,11 +27,13 @@ void* g_arg = nullptr;
 bool g_firstFrame = true;
 
 void Frame(void*) {
-  if (g_firstFrame) {
+  bool first = g_firstFrame;
+  if (first) {
     g_firstFrame = false;
     hx_web_first_frame();
   }
   g_pass(g_arg, hx_web_frame_time());
+  if (first) hx_web_first_frame_drawn();
 }
 
 }  // namespace

@@ -120,16 +120,32 @@ int64_t MtimeNs(const std::string& path) {
 
 bool LooksLikeAState(const std::string& s) { return std::count(s.begin(), s.end(), '|') == 56 && s.back() == '|'; }
 
+// What every case starts from: the X display with its tools (the case is
+// skipped without them) and a folder of its own, base. The cases that run
+// the game as the player also take InstallForThePlayer().
+class SavesEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
+  }
+  // The player, the game installed in bin/ of base (exe) and the player's
+  // home folder, base/home. Called under ASSERT_NO_FATAL_FAILURE, so that
+  // a case without an ordinary user stops there.
+  void InstallForThePlayer() {
+    ASSERT_TRUE(GetPlayer(&player)) << "no ordinary user to run as";
+    exe = InstallGame(base.path);
+    home = base.path + "/home";
+    MakeHome(home, player);
+  }
+  Player player;
+  Folder base;
+  std::string exe, home;
+};
+
 }  // namespace
 
-TEST(SavesEndToEnd, AReadOnlyFolderSavesToThePlayersFolderAndAWritableOneWinsLater) {
-  if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
-  Player player;
-  ASSERT_TRUE(GetPlayer(&player)) << "no ordinary user to run as";
-  Folder base;
-  const std::string exe = InstallGame(base.path);
-  const std::string home = base.path + "/home";
-  MakeHome(home, player);
+TEST_F(SavesEndToEnd, AReadOnlyFolderSavesToThePlayersFolderAndAWritableOneWinsLater) {
+  ASSERT_NO_FATAL_FAILURE(InstallForThePlayer());
   const std::string mine = home + "/.local/share/zelk/.quollstate";
 
   // The working folder (mode 0555) with a read-only, empty state file: the
@@ -198,12 +214,8 @@ TEST(SavesEndToEnd, AReadOnlyFolderSavesToThePlayersFolderAndAWritableOneWinsLat
 // A full disk: a 256 KiB tmpfs filled up, the game's working folder on it.
 // With the player's folder elsewhere the state goes there; with that on the
 // full disk too, both old copies stay as they were and one line says so.
-TEST(SavesEndToEnd, AFullDiskKeepsTheOldStateAndSaysWhereTheStateWent) {
-  if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
-  Player player;
-  ASSERT_TRUE(GetPlayer(&player)) << "no ordinary user to run as";
-  Folder base;
-  const std::string exe = InstallGame(base.path);
+TEST_F(SavesEndToEnd, AFullDiskKeepsTheOldStateAndSaysWhereTheStateWent) {
+  ASSERT_NO_FATAL_FAILURE(InstallForThePlayer());
   Folder disk;
   if (mount("tmpfs", disk.path.c_str(), "tmpfs", 0, "size=256k,mode=0755") != 0)
     GTEST_SKIP() << "mounting a tmpfs was refused (" << strerror(errno) << ")";
@@ -225,8 +237,6 @@ TEST(SavesEndToEnd, AFullDiskKeepsTheOldStateAndSaysWhereTheStateWent) {
   Sh("dd if=/dev/zero of=" + Quoted(disk.path + "/filler") + " bs=4k 2>/dev/null");
   ASSERT_NE(Sh("df -k " + Quoted(disk.path) + " | awk 'NR==2{print $4}'"), "");
 
-  const std::string home = base.path + "/home";
-  MakeHome(home, player);
   const std::string mine = home + "/.local/share/zelk/.quollstate";
   struct Case {
     const char* name;
@@ -261,14 +271,8 @@ TEST(SavesEndToEnd, AFullDiskKeepsTheOldStateAndSaysWhereTheStateWent) {
 // rewrites the file in place), each with a state of its own, saving on
 // every focus change, while the game's own load runs 20,000 times beside
 // them: every load gives one of the two whole texts.
-TEST(SavesEndToEnd, TwoCopiesSavingOnFocusChangesNeverLeaveATornFile) {
-  if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
-  Player player;
-  ASSERT_TRUE(GetPlayer(&player)) << "no ordinary user to run as";
-  Folder base;
-  const std::string exe = InstallGame(base.path);
-  const std::string home = base.path + "/home";
-  MakeHome(home, player);
+TEST_F(SavesEndToEnd, TwoCopiesSavingOnFocusChangesNeverLeaveATornFile) {
+  ASSERT_NO_FATAL_FAILURE(InstallForThePlayer());
   Game a, b;
   ASSERT_FALSE(a.dir.empty());
   const std::string state = a.dir + "/.quollstate";
@@ -378,9 +382,7 @@ TEST(SavesEndToEnd, TwoCopiesSavingOnFocusChangesNeverLeaveATornFile) {
 // The game installed in folders with odd names and started from there (the
 // data folder is in bin/ beside the game, not in the working folder): it
 // finds its data, shows the title menu and saves its state in that folder.
-TEST(SavesEndToEnd, TheGameRunsFromFoldersWithOddNames) {
-  if (!CanRun()) GTEST_SKIP() << "needs an X display, xdotool and ImageMagick";
-  Folder base;
+TEST_F(SavesEndToEnd, TheGameRunsFromFoldersWithOddNames) {
   const char* names[] = {"\xf0\x9f\x8e\xae", "caf\xe9 latin1", "with spaces", "-leading-dash"};
   for (const char* name : names) {
     SCOPED_TRACE(name);

@@ -13,19 +13,13 @@
 #include "tests/common/file_opens.h"
 #include "tests/common/own_display.h"
 #include "tests/game/scale_e2e.h"
+#include "tests/windows/wine_game.h"
 
 using namespace scale_e2e;
+using namespace wine_game;
 
 namespace {
 
-const char* const kWine = "/usr/lib/wine/wine64";
-const char* const kWineServer = "/usr/lib/wine/wineserver";
-
-std::string Env(const char* name, const std::string& fallback) {
-  const char* v = getenv(name);
-  return v && *v ? v : fallback;
-}
-std::string Zip() { return Env("ZELK_WINDOWS_ZIP", ZELK_WINDOWS_ZIP); }
 // Not the prefix the other Wine tests share: its desktop's dpi changes.
 std::string Prefix() { return std::string(ZELK_BINARY_DIR) + "/wineprefix-dpi"; }
 
@@ -49,34 +43,6 @@ bool SetDpi(int dpi) {
                   std::to_string(dpi) + " /f") == 0 &&
          InPrefix(std::string(kWineServer) + " -w") == 0;
 }
-
-class WineGame : public Game {
- public:
-  std::string root;
-  WineGame() {
-    if (dir.empty()) return;
-    root = dir;
-    Sh("rm -f '" + root + "/data'");
-    Sh("unzip -q '" + Zip() + "' -d '" + root + "'");
-    dir = root + "/zelk-windows-x64";
-  }
-  ~WineGame() {
-    Kill();
-    if (!root.empty()) Sh("rm -rf '" + root + "'");
-    dir.clear();
-  }
-  bool Start() {
-    return Launch(
-        [&] {
-          setenv("WINEPREFIX", Prefix().c_str(), 1);
-          setenv("WINEDEBUG", "-all", 1);
-          unsetenv("ALSOFT_DRIVERS");
-          unsetenv("ALSOFT_CONF");
-          execl(kWine, "wine64", "zelk.exe", static_cast<char*>(nullptr));
-        },
-        90000);
-  }
-};
 
 struct DpiCase {
   int dpi;
@@ -108,11 +74,11 @@ TEST(WineDpi, AtHighDpiTheWindowHasTheDesktopsScaleInPixelsAndTheGameDrawsAtFull
         << "could not make the Wine prefix " << Prefix();
     ASSERT_TRUE(SetDpi(c.dpi));
     {
-      WineGame game;
+      WineGame game(Prefix());
       ASSERT_TRUE(Exists(game.dir + "/zelk.exe"));
       file_opens::Watch opens(game.dir + "/data");
       ASSERT_TRUE(opens.Ok());
-      ASSERT_TRUE(game.Start());
+      ASSERT_TRUE(game.Start({}, 90000));
       // Wine passes the window's size and place on to X a moment later.
       int sw = 0, sh = 0;
       std::istringstream(Sh("xdotool getdisplaygeometry")) >> sw >> sh;

@@ -11,19 +11,12 @@
 #include <cstdint>
 #include <sstream>
 
-#include "tests/game/e2e_game.h"
+#include "tests/windows/wine_game.h"
 
-using namespace e2e;
+using namespace wine_game;
 
 namespace {
 
-const char* const kWine = "/usr/lib/wine/wine64";
-
-std::string Env(const char* name, const std::string& fallback) {
-  const char* v = getenv(name);
-  return v && *v ? v : fallback;
-}
-std::string Zip() { return Env("ZELK_WINDOWS_ZIP", ZELK_WINDOWS_ZIP); }
 std::string Prefix() { return Env("ZELK_WINEPREFIX", ZELK_WINEPREFIX); }
 
 // Whether the tests can run here; when they cannot, why.
@@ -43,47 +36,6 @@ std::string Missing() {
       GTEST_SKIP() << why;                                        \
     }                                                             \
   } while (0)
-
-// zelk.exe from a clean unpack of the package. `dir` is the package's
-// folder, the one the game is started from.
-class WineGame : public Game {
- public:
-  std::string root;
-
-  WineGame() {
-    if (dir.empty()) return;
-    root = dir;
-    // A clean unpack: nothing of the source tree (the base class links data/
-    // in for the Linux binary; the package brings its own).
-    Sh("rm -f '" + root + "/data'");
-    Sh("unzip -q '" + Zip() + "' -d '" + root + "'");
-    dir = root + "/zelk-windows-x64";
-    if (!Exists(dir + "/zelk.exe")) ADD_FAILURE() << "the package holds no zelk-windows-x64/zelk.exe";
-  }
-  ~WineGame() {
-    Kill();
-    if (!root.empty()) Sh("rm -rf '" + root + "'");
-    dir.clear();
-  }
-
-  // The Windows path of a file in the game's folder, as Wine maps it.
-  std::string WinPath(const std::string& name) const { return "Z:" + dir + "/" + name; }
-
-  // Starts zelk.exe with extra environment variables ("NAME=value") and
-  // waits up to ms for its window. Standard output goes to out.txt.
-  bool Start(std::vector<std::string> env = {}, int ms = 60000) {
-    return Launch(
-        [&] {
-          setenv("WINEPREFIX", Prefix().c_str(), 1);
-          setenv("WINEDEBUG", "-all", 1);
-          unsetenv("ALSOFT_DRIVERS");
-          unsetenv("ALSOFT_CONF");
-          for (const std::string& e : env) putenv(strdup(e.c_str()));
-          execl(kWine, "wine64", "zelk.exe", static_cast<char*>(nullptr));
-        },
-        ms);
-  }
-};
 
 // Wine starts slower than a native program and its first frames come later.
 const int kLoad = 90000;
@@ -155,7 +107,7 @@ TEST(WindowsPackage, TheProgramIsAGuiExeThatNeedsOnlyWindowsAndOpenAl32) {
 
 TEST(WineEndToEnd, TheWindowIsCentredTitledAndShowsTheTitleMenuThenEnterStartsAGame) {
   REQUIRE_WINE();
-  WineGame game;
+  WineGame game(Prefix());
   ASSERT_FALSE(game.dir.empty());
   {
     std::ofstream(game.dir + "/.quollstate") << StateWith(500, 77);
@@ -228,7 +180,7 @@ TEST(WineEndToEnd, AFocusLossWritesTheSameFirstStartStateAsTheLinuxBuild) {
   Game linux;
   ASSERT_FALSE(linux.dir.empty());
   std::string expected = saveOnFocusLoss(linux, [&] { return linux.Start(); });
-  WineGame windows;
+  WineGame windows(Prefix());
   ASSERT_FALSE(windows.dir.empty());
   std::string got = saveOnFocusLoss(windows, [&] { return windows.Start(); });
   EXPECT_FALSE(expected.empty());
@@ -239,7 +191,7 @@ TEST(WineEndToEnd, AFocusLossWritesTheSameFirstStartStateAsTheLinuxBuild) {
 
 TEST(WineEndToEnd, AWindowManagerCloseRequestEndsWithStatusZero) {
   REQUIRE_WINE();
-  WineGame game;
+  WineGame game(Prefix());
   ASSERT_FALSE(game.dir.empty());
   ASSERT_TRUE(game.Start());
   ASSERT_TRUE(WaitTitle(game));
@@ -249,7 +201,7 @@ TEST(WineEndToEnd, AWindowManagerCloseRequestEndsWithStatusZero) {
 
 TEST(WineEndToEnd, F4QuitsWithoutSaving) {
   REQUIRE_WINE();
-  WineGame game;
+  WineGame game(Prefix());
   ASSERT_FALSE(game.dir.empty());
   ASSERT_TRUE(game.Start());
   ASSERT_TRUE(WaitTitle(game));
@@ -261,7 +213,7 @@ TEST(WineEndToEnd, F4QuitsWithoutSaving) {
 TEST(WineEndToEnd, WithoutASoundDeviceTheGameSaysSoAndPlaysSilently) {
   REQUIRE_WINE();
   // The test prefix has no Wine audio driver: OpenAL Soft finds no device.
-  WineGame game;
+  WineGame game(Prefix());
   ASSERT_FALSE(game.dir.empty());
   ASSERT_TRUE(game.Start());
   ASSERT_TRUE(WaitTitle(game));
@@ -282,7 +234,7 @@ TEST(WineEndToEnd, WithoutASoundDeviceTheGameSaysSoAndPlaysSilently) {
 
 TEST(WineEndToEnd, TheStartUpJingleIsHeardThroughOpenAlSoftsWaveWriter) {
   REQUIRE_WINE();
-  WineGame game;
+  WineGame game(Prefix());
   ASSERT_FALSE(game.dir.empty());
   {
     std::ofstream conf(game.dir + "/wave.ini");
